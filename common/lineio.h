@@ -1,0 +1,22 @@
+// Whole-line reads from the slot streams, at any line length, and checked writes.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+// Makes `stream` the open stream of `slot`: stores it, sets the open flag,
+// records its descriptor for the interrupt handler and gives it a large buffer.
+void attachStream(int slot, FILE* stream);
+
+// Clears the slot's reader state and descriptor; called by the close routines.
+void detachStream(int slot);
+
+// Reads the next whole line of the slot's stream into `line`, line end kept
+// ("\n" or "\r\n"; the last line of a file may have none). Any byte, NUL
+// included, is kept. Returns false, with `line` empty, at the end of the file
+// or on a read error (the stream's error indicator tells which).
+bool readLine(int slot, std::string& line);
+
+// Writes `size` bytes to `stream`; failures show in its error indicator.
+void writeBytes(FILE* stream, const char* text, size_t size);
+inline void writeText(FILE* stream, const std::string& text) { writeBytes(stream, text.data(), text.size()); }

@@ -1,0 +1,34 @@
+// The calls that differ between operating systems, behind one small interface.
+#pragma once
+
+#include <cstdio>
+
+// Installs `handler` for the console interrupt.
+void installInterruptHandler(void (*handler)(int));
+
+// Sets the console interrupt to be ignored (first step of the handler).
+void ignoreInterrupt();
+
+// Writes raw bytes to a descriptor; safe inside a signal handler.
+void writeDescriptor(int fd, const char* text, unsigned size);
+
+// Closes a descriptor and ends the process at once with `status`; both are safe
+// inside a signal handler.
+void closeDescriptor(int fd);
+[[noreturn]] void exitAtOnce(int status);
+
+// Starts `program` (looked up in the current directory, then in PATH) with
+// `argv` as its complete argument list, waits, and returns its exit status;
+// 128 + the signal number for a child ended by a signal; -1 if it could not
+// be started.
+int runProgram(const char* program, const char* const* argv);
+
+// Opens `name` for writing as a fresh file: an existing symbolic link is removed,
+// never followed. Null if it cannot be created.
+FILE* openFreshOutput(const char* name);
+
+// Puts the text of `temp` in place of `target` so that `target` always holds its
+// old or its whole new text, keeping target's permission bits. Tries a rename in
+// one step, then a copy into `target` followed by the removal of `temp`. Returns
+// false, with `temp` left in place, when neither works.
+bool replaceFile(const char* temp, const char* target);

@@ -1,0 +1,7 @@
+// Finds each reported line in its source file and annotates its branch error.
+#pragma once
+
+// Reads every file of fileList as far as its last error: plain errors get the
+// inverse code of their branch word, structured errors their keyword and owner
+// line. Ends the run through fatalExit on errors 3, 7, 14, 15 and 16.
+void scanSources();
