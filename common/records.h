@@ -35,6 +35,7 @@ struct BranchError {
     int mnemonicCode;   // inverse code of the line's branch word, plain errors only
     int duplicate;      // 1: the previous error of the same sort got the same owner line
     BranchError* next;  // next error of the same file
+    int lineFound;      // 1 once the scan found the line; 0 past the end of the file or for lineNo <= 0
 };
 
 // One source file named by the tag file, with its errors.
