@@ -6,12 +6,15 @@ struct BranchMnemonic {
     int inverseRow;        // row (from 1) of the branch with the opposite condition
 };
 
-extern const BranchMnemonic BranchMnemonicTable[13];  // twelve rows and the terminator
-extern const char* const JumpChainWords[3];           // "BRA", "JMP", null
+// Rows 1 to 12 ("BEQ" ... "BBC", "BRA", "JMP") at entries 0 to 11, then the
+// terminator; row r's mnemonic is BranchMnemonicTable[r - 1].mnemonic.
+extern const BranchMnemonic BranchMnemonicTable[13];
+extern const char* const JumpChainWords[3];  // "BRA", "JMP", null: what jumpChain points at
 
-// Inverse code of an upper-case word: 1 to 10 conditional, 11 BRA/JMP, 0 none.
+// Inverse code of a word, compared exactly (callers upper-case it first): 1 to 8
+// plain conditional, 9 and 10 bit-test, 11 BRA or JMP, 0 for any other word.
 int lookupInverse(const char* word);
 
-// Long form of an upper-case unconditional word ("BRA" gives "JMP"); null for a
-// word not in jumpChain; error 4 and fatalExit(1) for "JMP".
+// The word after `word` in jumpChain ("BRA" gives "JMP"); null for a word not in
+// it. For "JMP", which has no longer form: error 4 and fatalExit(1).
 const char* translateJump(const char* word);

@@ -3,18 +3,21 @@
 
 #include <string>
 
-// Copies source lines to outputStream unchanged while n is 0 or sourceLineNo is
-// below n. True when sourceLineNo reached n; false when the source ended first
-// (always false for n = 0).
+// Copies source lines (into lineBuf, then to outputStream byte for byte) while
+// n is 0 or sourceLineNo is below n, counting each in sourceLineNo. True when
+// sourceLineNo reached n (also when it already had); false when the source
+// ended first (always false for n = 0). Reading a file's first line sets lineEnd.
 bool copyThroughLine(long n);
 
-// With "-COMMENT": writes ";" and the line in lineBuf (its line end, or the
-// file's line end when it has none). Otherwise nothing.
+// With "-COMMENT": writes ";" and the line in lineBuf as read, adding lineEnd
+// when the line has no line end. Otherwise nothing.
 void writeLineAsComment();
 
-// Writes text the tool composed; each "\n" in it goes out as the file's line end.
+// Writes text the tool composed to outputStream; each "\n" in it goes out as
+// lineEnd, so composed lines follow the file's own line ends.
 void writeGenerated(const std::string& text);
 
-// Reads the next source line into `line` and counts it in sourceLineNo; the
-// first line of a file decides lineEnd. False at the end of the file.
+// Reads the next source line into `line` and counts it in sourceLineNo, also
+// when the read meets the end of the file (then false, `line` empty). The first
+// line of a file sets lineEnd: "\r\n" when it ends so, "\n" otherwise.
 bool readSourceLine(std::string& line);

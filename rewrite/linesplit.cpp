@@ -1,0 +1,78 @@
+// Cuts an assembler source line into label prefix, mnemonic, operand and comment.
+#include "rewrite/linesplit.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "common/globals.h"
+
+const char* const GeneratedComment = ";This is the line which kelvad generated\n";
+
+namespace {
+
+constexpr int SplitCheckpoint = 983;
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+bool endsWord(char c) { return isBlank(c) || c == ';'; }
+
+// Length of `line` without its line end ("\n" or "\r\n").
+size_t bodyLength(const std::string& line) {
+    size_t end = line.size();
+    if (end && line[end - 1] == '\n') {
+        --end;
+        if (end && line[end - 1] == '\r')
+            --end;
+    }
+    return end;
+}
+
+size_t skipBlanks(const std::string& line, size_t pos, size_t end) {
+    while (pos < end && isBlank(line[pos]))
+        ++pos;
+    return pos;
+}
+
+size_t skipWord(const std::string& line, size_t pos, size_t end) {
+    while (pos < end && !endsWord(line[pos]))
+        ++pos;
+    return pos;
+}
+
+}  // namespace
+
+void splitLineParts(std::string& prefix, std::string& word, std::string& operand,
+                    std::string& comment, const std::string& line) {
+    const size_t end = bodyLength(line);
+    size_t pos = skipBlanks(line, 0, end);
+    size_t wordEnd = skipWord(line, pos, end);
+    if (memchr(line.data() + pos, ':', wordEnd - pos)) {
+        pos = skipBlanks(line, wordEnd, end);
+        wordEnd = skipWord(line, pos, end);
+    }
+    prefix.assign(line, 0, pos);
+    word.assign(line, pos, wordEnd - pos);
+
+    size_t semicolon = line.find(';', wordEnd);
+    size_t operandEnd = semicolon < end ? semicolon : end;
+    size_t operandStart = skipBlanks(line, wordEnd, operandEnd);
+    operand.assign(line, operandStart, operandEnd - operandStart);
+
+    // A bare ";" is an empty comment: the line gets the generated one instead.
+    if (semicolon >= end || semicolon + 1 == end) {
+        comment = GeneratedComment;
+        return;
+    }
+    comment.assign(line, semicolon, end - semicolon);
+    if (end < line.size())
+        comment += '\n';
+}
+
+void splitSourceLine(std::string& prefix, std::string& operand, std::string& comment,
+                     const std::string& line) {
+    if (traceOn) {
+        fprintf(traceStream, "%s(%d)\n", "KELVAD", SplitCheckpoint);
+        fflush(traceStream);
+    }
+    splitLineParts(prefix, mnemonicBuf, operand, comment, line);
+}
