@@ -1,0 +1,236 @@
+// The walk over the listed source files: reported branch lines expanded, owner lines lengthened.
+#include "rewrite/rewritepass.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "common/globals.h"
+#include "common/lineio.h"
+#include "common/records.h"
+#include "driver/cleanup.h"
+#include "driver/messages.h"
+#include "driver/platform.h"
+#include "rewrite/expansion.h"
+#include "rewrite/linesplit.h"
+#include "rewrite/mnemonics.h"
+#include "rewrite/output.h"
+#include "rewrite/textutil.h"
+#include "tagscan/errorlist.h"
+#include "tagscan/keyword.h"
+
+namespace {
+
+constexpr int UnconditionalCode = 11;  // inverse code of "BRA" and "JMP"
+
+// What the walk does with an error whose target marks a structured statement.
+enum StructuredHandling {
+    WriteLongForm,    // normal mode: the owner line gets its long form
+    ExpandAsBranch,   // ASM mode: handled like any plain error
+};
+
+long lastHandledLine;  // lineNo of the last error handled in the current file
+
+bool isStructured(const BranchError& error, StructuredHandling handling) {
+    return handling == WriteLongForm && error.structKind != StructPlain;
+}
+
+// A CASE, DEFAULT or NEXT error whose owner line an earlier error already stands for.
+bool isOwnerDuplicate(const BranchError& error) {
+    bool sharedOwner = error.keyword == KeywordCase || error.keyword == KeywordDefault ||
+                       error.keyword == KeywordNext;
+    return sharedOwner && error.duplicate == 1;
+}
+
+// True for an error the walk leaves alone: its line was never found, or lies at
+// or before `handledUpTo` (the errors are in line order), or it is a duplicate.
+bool walkSkips(const BranchError& error, long handledUpTo, StructuredHandling handling) {
+    if (!error.lineFound || error.lineNo <= 0 || error.lineNo <= handledUpTo)
+        return true;
+    return isStructured(error, handling) && isOwnerDuplicate(error);
+}
+
+// The next error after `error` that the walk will handle once `error`'s line is done.
+const BranchError* nextHandledError(const BranchError* error, StructuredHandling handling) {
+    for (const BranchError* next = error->next; next; next = next->next)
+        if (!walkSkips(*next, error->lineNo, handling))
+            return next;
+    return nullptr;
+}
+
+// Adjacent errors with one target share a jump unless either line is unconditional.
+void setChainFlags(const BranchError& error, const BranchError* next) {
+    bool sameTarget = next && next->lineNo == error.lineNo + 1 && strcmp(next->target, error.target) == 0;
+    if (sameTarget && error.mnemonicCode == UnconditionalCode) {
+        chainPrev = 0;
+        chainNext = 0;
+        return;
+    }
+    chainPrev = chainNext;
+    chainNext = sameTarget && next->mnemonicCode != UnconditionalCode ? 1 : 0;
+}
+
+// Writes the non-empty held lines unchanged and empties them.
+void writeHeldLines() {
+    writeText(outputStream, prevLineBuf2);
+    writeText(outputStream, prevLineBuf1);
+    prevLineBuf2.clear();
+    prevLineBuf1.clear();
+}
+
+// Reads up to the branch line L into lineBuf: lines after the last handled one up to
+// L - 3 are copied, L - 2 and L - 1 held. False when the file ends before line L;
+// whatever was held is then written unchanged.
+bool readBranchLine(long line) {
+    prevLineBuf2.clear();
+    prevLineBuf1.clear();
+    if (line >= 4 && !copyThroughLine(line - 3))
+        return false;
+    bool got = true;
+    if (line >= 3 && line - lastHandledLine > 2)
+        got = readSourceLine(prevLineBuf2);
+    if (got && line >= 2 && line - lastHandledLine > 1)
+        got = readSourceLine(prevLineBuf1);
+    if (got && readSourceLine(lineBuf))
+        return true;
+    writeHeldLines();
+    return false;
+}
+
+// The reported line L and the next error's line L + 1 become one expansion, with
+// line L as its held line. False when the file ends before line L + 1.
+bool mergeWithNextLine(std::string& prefix, std::string& operand, std::string& comment) {
+    writeHeldLines();
+    prevLineBuf1 = lineBuf;
+    if (!readSourceLine(lineBuf)) {
+        writeHeldLines();
+        return false;
+    }
+    splitSourceLine(prefix, operand, comment, lineBuf);
+    return true;
+}
+
+// Expands the branch line of `error`; after a merge `error` becomes the error of
+// the line below. False when the file ends before the line.
+bool expandBranch(const BranchError*& error, StructuredHandling handling) {
+    if (!readBranchLine(error->lineNo))
+        return false;
+    const BranchError* next = nextHandledError(error, handling);
+    setChainFlags(*error, next);
+    std::string prefix, operand, comment;
+    splitSourceLine(prefix, operand, comment, lineBuf);
+    if (operand.empty() || operand[0] != '.') {
+        writeHeldLines();
+    } else if (!chainNext && !chainPrev && next && next->lineNo == error->lineNo + 1) {
+        // A chain member is never merged: its shared label must stay with its own jump.
+        if (!mergeWithNextLine(prefix, operand, comment))
+            return false;
+        error = next;
+    }
+    std::string upperMnemonic;
+    copyUpper(upperMnemonic, mnemonicBuf);
+    writeExpansion(upperMnemonic, lookupInverse(upperMnemonic.c_str()), operand, comment, prefix,
+                   error->target);
+    return true;
+}
+
+// Writes the owner line of a structured error in its long form ("L" before the
+// directive word). False when the file ends before the line.
+bool writeLongForm(const BranchError& error) {
+    if (error.lineNo >= 2 && !copyThroughLine(error.lineNo - 1))
+        return false;
+    if (!readSourceLine(lineBuf))
+        return false;
+    if (classifyKeyword(lineBuf.data(), lineBuf.size()) == KeywordNone) {
+        reportError(7, nullptr);
+        fatalExit(ExitSource);
+    }
+    std::string prefix, operand, comment;
+    splitSourceLine(prefix, operand, comment, lineBuf);
+    writeLineAsComment();
+    // The owner line's own comment gives way to the generated one (with -COMMENT it
+    // survives in the copy above).
+    writeGenerated(prefix + "L" + mnemonicBuf + " " + operand + "\t" + GeneratedComment);
+    return true;
+}
+
+void openSource(const char* fileName) {
+    FILE* stream = fopen(fileName, "rb");
+    if (!stream) {
+        reportError(3, fileName);
+        fatalExit(ExitSource);
+    }
+    attachStream(SourceSlot, stream);
+}
+
+void openTemporary() {
+    FILE* stream = openFreshOutput(TempFileName);
+    if (!stream) {
+        reportError(2, nullptr);
+        fatalExit(ExitSource);
+    }
+    attachStream(OutputSlot, stream);
+}
+
+// Copies the rest of the file, checks both streams and puts "tmpbra00" in place
+// of the source.
+void finishFile(const char* fileName) {
+    copyThroughLine(0);
+    closeStream(SourceSlot);
+    if (streamErrors[SourceSlot]) {
+        reportError(10, nullptr);
+        fatalExit(ExitResource);
+    }
+    closeStream(OutputSlot);
+    if (streamErrors[OutputSlot]) {
+        reportError(2, nullptr);
+        fatalExit(ExitResource);
+    }
+    // The text is never lost: if it cannot go in place, "tmpbra00" keeps it.
+    if (!replaceFile(TempFileName, fileName)) {
+        reportError(1, fileName);
+        fatalExit(ExitSource);
+    }
+}
+
+void rewriteFile(SourceFileRecord* file, StructuredHandling handling) {
+    // The scan moved owner-line errors back: take every file in line order again.
+    sortErrorsByLine(file);
+    openSource(file->fileName);
+    openTemporary();
+    sourceLineNo = 0;
+    lastHandledLine = 0;
+    lineEnd = "\n";
+    for (const BranchError* error = file->errorHead; error; error = error->next) {
+        if (walkSkips(*error, lastHandledLine, handling))
+            continue;
+        bool found = isStructured(*error, handling) ? writeLongForm(*error) : expandBranch(error, handling);
+        if (!found) {
+            // The file is shorter than the scan saw: nothing below is left to handle,
+            // and no chain may reach into the next file.
+            chainNext = 0;
+            break;
+        }
+        lastHandledLine = error->lineNo;
+    }
+    finishFile(file->fileName);
+    sourceLineNo = 0;
+    lastHandledLine = 0;
+}
+
+void rewriteListedFiles(StructuredHandling handling) {
+    for (SourceFileRecord* file = fileList.next; file; file = file->next)
+        rewriteFile(file, handling);
+    releaseFileList();
+    sourceLineNo = 0;
+}
+
+}  // namespace
+
+void rewriteSources() {
+    rewriteListedFiles(WriteLongForm);
+}
+
+void rewriteAsmSources() {
+    rewriteListedFiles(ExpandAsBranch);
+}
