@@ -1,0 +1,83 @@
+// The per-pass list of branch errors: its sentinel, its release and the line-order sort.
+#include "tagscan/errorlist.h"
+
+#include <cstdlib>
+
+SourceFileRecord fileList;
+
+namespace {
+
+void releaseErrors(BranchError* error) {
+    while (error) {
+        BranchError* next = error->next;
+        free(error->target);
+        free(error);
+        error = next;
+    }
+}
+
+// Merges two runs sorted by lineNo; on equal numbers the left run goes first,
+// which keeps the sort stable.
+BranchError* mergeRuns(BranchError* left, BranchError* right) {
+    BranchError head{};
+    BranchError* tail = &head;
+    while (left && right) {
+        BranchError** smaller = right->lineNo < left->lineNo ? &right : &left;
+        tail->next = *smaller;
+        tail = *smaller;
+        *smaller = (*smaller)->next;
+    }
+    tail->next = left ? left : right;
+    return head.next;
+}
+
+// Cuts `first` after `count` errors (or at the list end) and returns the rest.
+BranchError* cutAfter(BranchError* first, size_t count) {
+    for (size_t i = 1; first && i < count; ++i)
+        first = first->next;
+    if (!first)
+        return nullptr;
+    BranchError* rest = first->next;
+    first->next = nullptr;
+    return rest;
+}
+
+}  // namespace
+
+void releaseFileList() {
+    SourceFileRecord* record = fileList.next;
+    while (record) {
+        SourceFileRecord* next = record->next;
+        releaseErrors(record->errorHead);
+        free(record->fileName);
+        free(record);
+        record = next;
+    }
+    fileList.next = nullptr;
+}
+
+// Bottom-up merge sort of the linked list: no recursion and no extra memory,
+// so a file with a hundred thousand errors sorts in n log n steps.
+void sortErrorsByLine(SourceFileRecord* file) {
+    BranchError* list = file->errorHead;
+    for (size_t width = 1; list; width *= 2) {
+        BranchError head{};
+        BranchError* tail = &head;
+        size_t runs = 0;
+        while (list) {
+            BranchError* left = list;
+            BranchError* right = cutAfter(left, width);
+            list = cutAfter(right, width);
+            tail->next = mergeRuns(left, right);
+            while (tail->next)
+                tail = tail->next;
+            ++runs;
+        }
+        list = head.next;
+        if (runs == 1) {
+            file->errorHead = list;
+            file->errorTail = tail;
+            return;
+        }
+    }
+}

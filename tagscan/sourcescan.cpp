@@ -1,0 +1,164 @@
+// Finds each reported line in its source file and annotates its branch error.
+#include "tagscan/sourcescan.h"
+
+#include <cstdio>
+#include <string>
+
+#include "common/globals.h"
+#include "common/lineio.h"
+#include "common/records.h"
+#include "driver/cleanup.h"
+#include "driver/messages.h"
+#include "rewrite/linesplit.h"
+#include "rewrite/mnemonics.h"
+#include "rewrite/textutil.h"
+#include "tagscan/errorlist.h"
+#include "tagscan/keyword.h"
+
+namespace {
+
+constexpr size_t MnemonicMax = 9;  // longest word the branch lookup takes; longer ones are no branch
+
+// What the scan knows while it reads one file. Every file starts from zero:
+// an owner line is always a line of the error's own file.
+struct FileScan {
+    const char* fileName;
+    long linesRead;       // lines read so far
+    bool lineRead;        // the last read gave a line (false at the end of the file)
+    int lineKeyword;      // KeywordCode of the last line read
+    long lastSwitchLine;  // last SWITCH, DO and FOR lines read, 0 for none yet
+    long lastDoLine;
+    long lastForLine;
+    long prevCaseOwner;   // owner line given to the last CASE or DEFAULT error
+    long prevNextOwner;   // owner line given to the last NEXT error
+};
+
+// Keywords whose line owns the errors of later lines.
+struct OwnerKeyword {
+    int keyword;
+    long FileScan::*lastLine;
+};
+
+const OwnerKeyword OwnerKeywords[] = {
+    {KeywordSwitch, &FileScan::lastSwitchLine},
+    {KeywordDo, &FileScan::lastDoLine},
+    {KeywordFor, &FileScan::lastForLine},
+};
+
+// Keywords whose error moves to its owner line, the error when the file has
+// no owner line yet, and the owner of the previous error of the same sort
+// (null: no duplicate test).
+struct OwnedKeyword {
+    int keyword;
+    long FileScan::*ownerLine;
+    int missingError;
+    long FileScan::*prevOwner;
+};
+
+const OwnedKeyword OwnedKeywords[] = {
+    {KeywordCase, &FileScan::lastSwitchLine, 14, &FileScan::prevCaseOwner},
+    {KeywordDefault, &FileScan::lastSwitchLine, 14, &FileScan::prevCaseOwner},
+    {KeywordWhile, &FileScan::lastDoLine, 15, nullptr},
+    {KeywordNext, &FileScan::lastForLine, 16, &FileScan::prevNextOwner},
+};
+
+// Scratch parts of a split line; only the mnemonic is used.
+std::string prefixBuf;
+std::string operandBuf;
+std::string commentBuf;
+std::string upperMnemonic;
+
+[[noreturn]] void failScan(int error, const char* argument) {
+    reportError(error, argument);
+    fatalExit(ExitSource);
+}
+
+void traceRead(const FileScan& scan) {
+    if (!traceOn)
+        return;
+    fprintf(traceStream, "input line (%s)[%ld]\n", scan.fileName, scan.linesRead + 1);
+    fflush(traceStream);
+}
+
+// Reads on until line `lineNo` is in lineBuf or the file has ended.
+void readUpTo(FileScan& scan, long lineNo) {
+    while (scan.linesRead < lineNo) {
+        scan.lineRead = readLine(SourceSlot, lineBuf);
+        traceRead(scan);
+        if (!scan.lineRead)
+            return;
+        scan.lineKeyword = classifyKeyword(lineBuf.data(), lineBuf.size());
+        ++scan.linesRead;
+        for (const OwnerKeyword& owner : OwnerKeywords)
+            if (owner.keyword == scan.lineKeyword)
+                scan.*owner.lastLine = scan.linesRead;
+    }
+}
+
+void annotatePlain(BranchError& error) {
+    prefixBuf.clear();
+    operandBuf.clear();
+    commentBuf.clear();
+    splitSourceLine(prefixBuf, operandBuf, commentBuf, lineBuf);
+    copyUpper(upperMnemonic, mnemonicBuf);
+    // A NUL would cut the word short for the lookup and let "BEQ\0X" pass as BEQ.
+    bool fits = upperMnemonic.size() <= MnemonicMax && upperMnemonic.find('\0') == std::string::npos;
+    error.mnemonicCode = fits ? lookupInverse(upperMnemonic.c_str()) : 0;
+}
+
+void annotateStructured(FileScan& scan, BranchError& error) {
+    if (scan.lineKeyword == KeywordNone)
+        failScan(7, nullptr);
+    error.keyword = scan.lineKeyword;
+    for (const OwnedKeyword& owned : OwnedKeywords) {
+        if (owned.keyword != error.keyword)
+            continue;
+        long owner = scan.*owned.ownerLine;
+        if (owner == 0)
+            failScan(owned.missingError, nullptr);
+        error.lineNo = owner;
+        if (owned.prevOwner && scan.*owned.prevOwner == owner)
+            error.duplicate = 1;
+        else if (owned.prevOwner)
+            scan.*owned.prevOwner = owner;
+        return;
+    }
+}
+
+void scanFile(SourceFileRecord& file) {
+    FILE* stream = fopen(file.fileName, "rb");
+    if (!stream)
+        failScan(3, file.fileName);
+    attachStream(SourceSlot, stream);
+    FileScan scan{};
+    scan.fileName = file.fileName;
+    for (BranchError* error = file.errorHead; error; error = error->next) {
+        // No line has a number below 1: such an error is left alone, like
+        // one past the end of the file.
+        if (error->lineNo <= 0)
+            continue;
+        readUpTo(scan, error->lineNo);
+        if (!scan.lineRead)
+            continue;
+        error->lineFound = 1;
+        if (error->structKind == StructPlain)
+            annotatePlain(*error);
+        else
+            annotateStructured(scan, *error);
+    }
+    closeStream(SourceSlot);
+    if (streamErrors[SourceSlot]) {
+        reportError(10, nullptr);
+        fatalExit(ExitResource);
+    }
+}
+
+}  // namespace
+
+void scanSources() {
+    for (SourceFileRecord* file = fileList.next; file; file = file->next) {
+        // Errors in line order, so that one front-to-back read finds them all.
+        sortErrorsByLine(file);
+        scanFile(*file);
+    }
+}

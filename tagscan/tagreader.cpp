@@ -1,0 +1,216 @@
+// Reads the assembler's tag file into the branch errors of fileList.
+#include "tagscan/tagreader.h"
+
+#include <cctype>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "common/globals.h"
+#include "common/lineio.h"
+#include "driver/cleanup.h"
+#include "driver/messages.h"
+#include "tagscan/errorlist.h"
+
+void* (*allocateListBlock)(size_t count, size_t size) = calloc;
+
+namespace {
+
+constexpr long OutOfRangeBranch = 18;  // the tag file's number for a branch out of reach
+
+std::string tagLineBuf;      // the current tag line, line end included
+std::string tagFileNameBuf;  // its file name field
+std::string tagTextBuf;      // its target text
+
+// What the index knows of one record: the line numbers it holds as read.
+struct IndexedFile {
+    SourceFileRecord* record;
+    std::unordered_set<long> lines;
+};
+
+// Finds a file's record and a duplicate line without walking the lists, so a
+// tag file with many errors for one file reads in linear time. It mirrors
+// fileList and is dropped whenever the list is found emptied.
+std::unordered_map<std::string, IndexedFile> fileIndex;
+SourceFileRecord* lastRecord = &fileList;
+
+[[noreturn]] void failTagFile() {
+    reportError(8, nullptr);
+    fatalExit(ExitSource);
+}
+
+[[noreturn]] void failMemory(int status) {
+    reportError(10, nullptr);
+    fatalExit(status);
+}
+
+// The length of a line without its line end ("\n" or "\r\n").
+size_t contentSize(const std::string& line) {
+    size_t size = line.size();
+    if (size && line[size - 1] == '\n') {
+        --size;
+        if (size && line[size - 1] == '\r')
+            --size;
+    }
+    return size;
+}
+
+// Reads a decimal number the way "%ld" does (leading white space, a sign,
+// digits), but only within [p, end), saturating instead of overflowing.
+// False when no digit stands there.
+bool readNumber(const char* p, const char* end, long& value) {
+    while (p < end && isspace(static_cast<unsigned char>(*p)))
+        ++p;
+    bool negative = p < end && *p == '-';
+    if (p < end && (*p == '-' || *p == '+'))
+        ++p;
+    if (p == end || !isdigit(static_cast<unsigned char>(*p)))
+        return false;
+    long number = 0;
+    for (; p < end && isdigit(static_cast<unsigned char>(*p)); ++p) {
+        int digit = *p - '0';
+        number = number > (LONG_MAX - digit) / 10 ? LONG_MAX : number * 10 + digit;
+    }
+    value = negative ? -number : number;
+    return true;
+}
+
+// A zero-filled copy of `text` in a block of its own, or null.
+char* copyString(const char* text) {
+    size_t size = strlen(text) + 1;
+    char* copy = static_cast<char*>(allocateListBlock(size, 1));
+    if (copy)
+        memcpy(copy, text, size);
+    return copy;
+}
+
+// The index entry of `fileName`, with its record created and appended to
+// fileList when the file has none yet.
+IndexedFile& findOrAddFile(const char* fileName) {
+    auto found = fileIndex.find(fileName);
+    if (found != fileIndex.end())
+        return found->second;
+    auto* record = static_cast<SourceFileRecord*>(allocateListBlock(1, sizeof(SourceFileRecord)));
+    if (!record)
+        failMemory(ExitResource);
+    record->fileName = copyString(fileName);
+    if (!record->fileName) {
+        free(record);
+        failMemory(ExitResource);
+    }
+    IndexedFile* entry = nullptr;
+    try {
+        entry = &fileIndex.emplace(fileName, IndexedFile{record, {}}).first->second;
+    } catch (const std::bad_alloc&) {
+        free(record->fileName);
+        free(record);
+        failMemory(ExitResource);
+    }
+    while (lastRecord->next)
+        lastRecord = lastRecord->next;
+    lastRecord->next = record;
+    lastRecord = record;
+    return *entry;
+}
+
+// Splits one tag line into its fields and adds it; true when it counts as a
+// line with something to repair.
+bool readTagLine(const std::string& line) {
+    std::string_view text(line.data(), contentSize(line));
+    const char* start = text.data();
+    size_t colon = text.rfind(':');
+    if (colon == std::string_view::npos)
+        failTagFile();
+    long errorNo = 0;
+    // Two characters before the last colon are needed; a line that lacks them,
+    // or holds no number there, is no branch error.
+    if (colon < 2 || !readNumber(start + colon - 2, start + colon, errorNo) || errorNo != OutOfRangeBranch)
+        return false;
+    size_t blank = text.find(' ');
+    if (blank == std::string_view::npos)
+        failTagFile();
+    tagFileNameBuf.assign(start, blank);
+    long lineNo = 0;
+    if (!readNumber(start + blank + 1, start + text.size(), lineNo))
+        failTagFile();
+    size_t open = text.find('"');
+    size_t close = open == std::string_view::npos ? open : text.find('"', open + 1);
+    if (close == std::string_view::npos)
+        failTagFile();
+    tagTextBuf.assign(start + open + 1, close - open - 1);
+    if (tagTextBuf.find('*') != std::string::npos) {
+        reportWarning(1, tagTextBuf.c_str());
+        return false;
+    }
+    addBranchError(tagFileNameBuf.c_str(), lineNo, tagTextBuf.c_str());
+    return true;
+}
+
+}  // namespace
+
+int readTagFile() {
+    int added = 0;
+    while (readLine(TagSlot, tagLineBuf)) {
+        // A last line without a line end may be the fragment a read error left.
+        if (tagLineBuf.back() != '\n' && ferror(tagStream))
+            break;
+        if (readTagLine(tagLineBuf))
+            added = 1;
+    }
+    closeStream(TagSlot);
+    if (streamErrors[TagSlot])
+        failMemory(ExitResource);
+    return added;
+}
+
+void addBranchError(const char* fileName, long lineNo, const char* text) {
+    if (!fileList.next) {
+        fileIndex.clear();
+        lastRecord = &fileList;
+    }
+    IndexedFile& file = findOrAddFile(fileName);
+    bool fresh = false;
+    try {
+        fresh = file.lines.insert(lineNo).second;
+    } catch (const std::bad_alloc&) {
+        failMemory(ExitSource);
+    }
+    if (!fresh)
+        return;
+    auto* error = static_cast<BranchError*>(allocateListBlock(1, sizeof(BranchError)));
+    if (!error) {
+        file.lines.erase(lineNo);
+        failMemory(ExitSource);
+    }
+    error->lineNo = lineNo;
+    error->target = copyString(text);
+    if (!error->target) {
+        free(error);
+        file.lines.erase(lineNo);
+        failMemory(ExitResource);
+    }
+    error->structKind = classifyTarget(text);
+    SourceFileRecord* record = file.record;
+    if (record->errorHead)
+        record->errorTail->next = error;
+    else
+        record->errorHead = error;
+    record->errorTail = error;
+}
+
+int classifyTarget(const char* text) {
+    if (text[0] != '.')
+        return StructPlain;
+    switch (text[1]) {
+    case 'I': return StructIf;
+    case 'F': return StructFor;
+    case 'D': return StructDo;
+    case 'S': return StructSwitch;
+    default: return StructPlain;
+    }
+}
