@@ -1,3 +1,29 @@
-// TEMPORARY: replaced by the driver's author.
+// The start-up sequence of a run, from initGlobals to the normal end.
 #include "driver/startup.h"
-int runKelvad(int, char**) { return 0; }
+
+#include "common/globals.h"
+#include "driver/banner.h"
+#include "driver/cleanup.h"
+#include "driver/interrupt.h"
+#include "driver/messages.h"
+#include "driver/options.h"
+#include "driver/passloop.h"
+#include "driver/platform.h"
+#include "driver/trace.h"
+
+namespace {
+constexpr int EndCheckpoint = 84;
+}
+
+int runKelvad(int argc, char** argv) {
+    initGlobals();
+    installInterruptHandler(onInterrupt);
+    checkCommandLength(argc, argv);
+    parseArgs(argc, argv);
+    if (bannerOn)
+        printBanner();
+    runPasses();
+    writeCheckpoint(EndCheckpoint);
+    closeAll();
+    return ExitOk;
+}

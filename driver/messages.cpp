@@ -1,0 +1,82 @@
+// Numbered error and warning texts, their one layout on standard output, and the usage text.
+#include "driver/messages.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "common/globals.h"
+
+const char* const ErrorMessages[19] = {
+    "",
+    "Can't create file '%s'\n",
+    "Can't create Tmporary file\n",
+    "Can't open file '%s'\n",
+    "Can't translate\n",
+    "Command line is too long\n",
+    "Error occurred in executing 'torna'\n",
+    "Illegal source file\n",
+    "Illegal TAG file\n",
+    "No input files specified\n",
+    "Not enough memory\n",
+    "Option '%s' is not appropriate\n",
+    "Source files number exceed 1\n",
+    "Too many branch error\n",
+    "case not associated with switch\n",
+    "while not associated with do\n",
+    "next not associated with for\n",
+    "",
+    "",
+};
+static_assert(sizeof ErrorMessages / sizeof ErrorMessages[0] == 19, "errors 0 to 18");
+
+const char* const WarningMessages[3] = {
+    "",
+    "Relative address '%s' is specified\n",
+    "",
+};
+static_assert(sizeof WarningMessages / sizeof WarningMessages[0] == 3, "warnings 0 to 2");
+
+const char* const UsageLines[4] = {"\n  Usage: ", "kelvad", " filename [options...]<cr>\n", nullptr};
+
+namespace {
+
+constexpr int ErrorNoInput = 9;  // the one error followed by the usage text
+
+// Writes `text` with its "%s" replaced by `argument` (nothing for a null one).
+// The argument is copied as it stands, never read as a format.
+void writeFormatted(const char* text, const char* argument) {
+    const char* placeholder = strstr(text, "%s");
+    if (!placeholder) {
+        fputs(text, stdout);
+        return;
+    }
+    fwrite(text, 1, placeholder - text, stdout);
+    if (argument)
+        fputs(argument, stdout);
+    fputs(placeholder + 2, stdout);
+}
+
+}  // namespace
+
+void reportError(int n, const char* argument) {
+    fputs(" Error : ", stdout);
+    writeFormatted(ErrorMessages[n], argument);
+    if (n == ErrorNoInput)
+        printUsage();
+    fputs("\n", stdout);
+    fflush(stdout);
+    lastError = n;
+}
+
+void reportWarning(int n, const char* argument) {
+    fputs(" Warning : ", stdout);
+    writeFormatted(WarningMessages[n], argument);
+    fputs("\n", stdout);
+    fflush(stdout);
+}
+
+void printUsage() {
+    for (const char* const* piece = UsageLines; *piece; ++piece)
+        fputs(*piece, stdout);
+    fflush(stdout);
+}

@@ -1,0 +1,72 @@
+// The pass loop: assemble, read the tag file, scan, rewrite, and again.
+#include "driver/passloop.h"
+
+#include <cstdio>
+#include <string>
+
+#include "common/globals.h"
+#include "common/lineio.h"
+#include "driver/cleanup.h"
+#include "driver/messages.h"
+#include "driver/platform.h"
+#include "rewrite/rewritepass.h"
+#include "tagscan/sourcescan.h"
+#include "tagscan/tagreader.h"
+
+namespace {
+
+const char* const AssemblerName = "torna";
+constexpr int ErrorNotExecuted = 6;
+
+// Runs the assembler; any result but 0 and 1 ends the tool with that status.
+void assembleOrExit(const char* const* argv) {
+    fputs("\n\n", stderr);
+    fflush(stderr);
+    int status = runAssembler(AssemblerName, argv);
+    if (status != 0 && status != 1)
+        fatalExit(status);
+}
+
+// Opens the tag file of this pass as the tag slot's stream; false when there is none.
+bool openTagFile() {
+    std::string tagPath = srcName + ".tag";
+    FILE* stream = fopen(tagPath.c_str(), "rb");
+    if (!stream)
+        return false;
+    attachStream(TagSlot, stream);
+    return true;
+}
+
+}  // namespace
+
+void runPasses() {
+    assembleOrExit(argvFirst);
+    for (;;) {
+        if (passCount == 0)
+            return;
+        assembleOrExit(argvPass);
+        if (!openTagFile())
+            return;
+        if (readTagFile() == 0)
+            return;
+        scanSources();
+        if (optAsm)
+            rewriteAsmSources();
+        else
+            rewriteSources();
+        if (optNoLoop)
+            return;
+        --passCount;
+    }
+}
+
+int runAssembler(const char* program, const char* const* argv) {
+    // The child writes to the same standard output: what is ours must come first.
+    fflush(stdout);
+    int status = runProgram(program, argv);
+    if (status < 0) {
+        reportError(ErrorNotExecuted, program);
+        return ExitNoAssembler;
+    }
+    return status;
+}

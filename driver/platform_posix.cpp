@@ -1,0 +1,102 @@
+// Linux side of the platform calls: the interrupt signal, raw descriptor calls and running a program.
+#include "driver/platform.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+bool isExecutableFile(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+// The program's path: the current directory first, then each PATH directory
+// (an empty entry is the current directory). Empty when it is nowhere.
+std::string findProgram(const char* program) {
+    if (isExecutableFile(program))
+        return std::string("./") + program;
+    const char* path = getenv("PATH");
+    if (!path)
+        return std::string();
+    std::string entries = path;
+    size_t start = 0;
+    for (;;) {
+        size_t end = entries.find(':', start);
+        std::string directory = entries.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        std::string candidate = (directory.empty() ? std::string(".") : directory) + "/" + program;
+        if (isExecutableFile(candidate))
+            return candidate;
+        if (end == std::string::npos)
+            return std::string();
+        start = end + 1;
+    }
+}
+
+}  // namespace
+
+void installInterruptHandler(void (*handler)(int)) {
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+void ignoreInterrupt() {
+    signal(SIGINT, SIG_IGN);
+}
+
+void writeDescriptor(int fd, const char* text, unsigned size) {
+    while (size > 0) {
+        ssize_t written = write(fd, text, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return;
+        text += written;
+        size -= written;
+    }
+}
+
+void closeDescriptor(int fd) {
+    close(fd);
+}
+
+[[noreturn]] void exitAtOnce(int status) {
+    _exit(status);
+}
+
+int runProgram(const char* program, const char* const* argv) {
+    std::string path = findProgram(program);
+    if (path.empty())
+        return -1;
+    // posix_spawn wants writable strings; the vector's own texts stay untouched.
+    std::vector<std::string> words;
+    for (const char* const* word = argv; *word; ++word)
+        words.emplace_back(*word);
+    std::vector<char*> childArgv;
+    for (std::string& word : words)
+        childArgv.push_back(word.data());
+    childArgv.push_back(nullptr);
+    pid_t child;
+    if (posix_spawn(&child, path.c_str(), nullptr, nullptr, childArgv.data(), environ) != 0)
+        return -1;
+    int status;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR)
+            return -1;
+    }
+    if (WIFSIGNALED(status))
+        return 128 + WTERMSIG(status);
+    return WEXITSTATUS(status);
+}
