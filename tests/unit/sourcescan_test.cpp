@@ -1,0 +1,285 @@
+// Tests of the source scan: branch codes, keywords, owner lines and duplicates.
+#include "tagscan/sourcescan.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "common/globals.h"
+#include "driver/cleanup.h"
+#include "tagscan/errorlist.h"
+#include "tagscan/tagreader.h"
+
+namespace {
+
+constexpr int NoExit = -1;
+
+class SourceScan : public testing::Test {
+protected:
+    void SetUp() override {
+        initGlobals();
+        releaseFileList();
+        home = std::filesystem::current_path();
+        std::string pattern = (std::filesystem::temp_directory_path() / "kelvad-scan.XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        scratch = pattern;
+        std::filesystem::current_path(scratch);
+    }
+    void TearDown() override {
+        if (traceStream)
+            fclose(traceStream);
+        releaseFileList();
+        initGlobals();
+        std::filesystem::current_path(home);
+        std::filesystem::remove_all(scratch);
+    }
+    std::filesystem::path home;
+    std::filesystem::path scratch;
+};
+
+void writeFile(const char* name, const std::string& text) {
+    std::ofstream(name, std::ios::binary) << text;
+}
+
+// Runs the scan; the fatal exit's status, or NoExit. Its output goes to `out`.
+int scan(std::string* out = nullptr) {
+    int status = NoExit;
+    testing::internal::CaptureStdout();
+    try {
+        scanSources();
+    } catch (const ExitRequest& request) {
+        status = request.status;
+    }
+    std::string printed = testing::internal::GetCapturedStdout();
+    if (out)
+        *out = printed;
+    else
+        EXPECT_EQ(printed, "");
+    return status;
+}
+
+// The errors of the file at `index` as "lineNo/keyword/mnemonicCode/duplicate/lineFound".
+std::vector<std::string> annotations(int index = 0) {
+    const SourceFileRecord* file = fileList.next;
+    for (; index > 0 && file; --index)
+        file = file->next;
+    std::vector<std::string> result;
+    if (!file)
+        return result;
+    for (const BranchError* error = file->errorHead; error; error = error->next)
+        result.push_back(std::to_string(error->lineNo) + "/" + std::to_string(error->keyword) + "/" +
+                         std::to_string(error->mnemonicCode) + "/" + std::to_string(error->duplicate) +
+                         "/" + std::to_string(error->lineFound));
+    return result;
+}
+
+using Lines = std::vector<std::string>;
+
+}  // namespace
+
+TEST_F(SourceScan, PlainErrorsGetTheInverseCodeOfTheirBranchWord) {
+    writeFile("a.qsm",
+              "\tBEQ\tFAR\n"          // 1
+              "L2:\tbeq\tFAR\n"       // 2
+              "\tBRA\tFAR\n"          // 3
+              "\tjmp\tFAR\n"          // 4
+              "\tLDA\t#1\n"           // 5
+              "\tBBS\t3,FLAGS,FAR\n"  // 6
+              "\tBEQXXXXXXXXX\tFAR\n" // 7: a word of more than 9 letters is no branch
+              "\tBCC\tFAR\r\n"        // 8
+              "\tIF\tA,EQ,#0\n");     // 9: a plain error on a keyword line is still plain
+    for (long lineNo = 1; lineNo <= 9; ++lineNo)
+        addBranchError("a.qsm", lineNo, "FAR");
+    EXPECT_EQ(scan(), NoExit);
+    EXPECT_EQ(annotations(), (Lines{"1/0/2/0/1", "2/0/2/0/1", "3/0/11/0/1", "4/0/11/0/1", "5/0/0/0/1",
+                                    "6/0/10/0/1", "7/0/0/0/1", "8/0/4/0/1", "9/0/0/0/1"}));
+    EXPECT_EQ(sourceOpen, 0);
+}
+
+TEST_F(SourceScan, CaseAndDefaultErrorsMoveToTheirSwitchLine) {
+    writeFile("a.qsm",
+              "\tSWITCH\tA\n"   // 1
+              "\tCASE\t#1\n"    // 2
+              "\tBNE\tFAR\n"    // 3
+              "\tCASE\t#2\n"    // 4
+              "\tDEFAULT\n"     // 5
+              "\tENDS\n"        // 6
+              "L7:\tswitch\tX\n" // 7
+              "\tcase\t#1\n");  // 8
+    addBranchError("a.qsm", 2, ".S1");
+    addBranchError("a.qsm", 3, "FAR");
+    addBranchError("a.qsm", 4, ".S1");
+    addBranchError("a.qsm", 5, ".S1");
+    addBranchError("a.qsm", 8, ".S2");
+    EXPECT_EQ(scan(), NoExit);
+    // CASE and DEFAULT count as one sort; a plain error between them changes nothing.
+    EXPECT_EQ(annotations(), (Lines{"1/4/0/0/1", "3/0/1/0/1", "1/4/0/1/1", "1/5/0/1/1", "7/4/0/0/1"}));
+}
+
+TEST_F(SourceScan, NextAndWhileErrorsMoveToTheirForAndDoLines) {
+    writeFile("a.qsm",
+              "\tFOR\tX,#0,#9\n"  // 1
+              "\tFOR\tY,#0,#9\n"  // 2
+              "\tNEXT\n"          // 3
+              "\tSWITCH\tA\n"     // 4
+              "\tCASE\t#1\n"      // 5
+              "\tNEXT\n"          // 6
+              "\tDO\n"            // 7
+              "\tWHILE\tA,NE,#0\n" // 8
+              "\tWHILE\tB,NE,#0\n" // 9
+              "\tCASE\t#2\n");     // 10
+    addBranchError("a.qsm", 3, ".F1");
+    addBranchError("a.qsm", 5, ".S1");
+    addBranchError("a.qsm", 6, ".F1");
+    addBranchError("a.qsm", 8, ".D1");
+    addBranchError("a.qsm", 9, ".D1");
+    addBranchError("a.qsm", 10, ".S1");
+    EXPECT_EQ(scan(), NoExit);
+    // Both NEXT lines take the most recent FOR line; WHILE has no duplicate
+    // test; a NEXT between two CASE errors leaves theirs alone.
+    EXPECT_EQ(annotations(), (Lines{"2/7/0/0/1", "4/4/0/0/1", "2/7/0/1/1", "7/9/0/0/1", "7/9/0/0/1",
+                                    "4/4/0/1/1"}));
+}
+
+TEST_F(SourceScan, OtherKeywordsKeepTheirOwnLine) {
+    writeFile("a.qsm", "\tIF\tA\n\tELSE\n\tSWITCH\tA\n\tFOR\tX\n\tDO\n\tBREAK\n\tCONTINUE\n");
+    const char* const targets[] = {".I1", ".I1", ".S1", ".F1", ".D1", ".D1", ".F1"};
+    for (long lineNo = 1; lineNo <= 7; ++lineNo)
+        addBranchError("a.qsm", lineNo, targets[lineNo - 1]);
+    EXPECT_EQ(scan(), NoExit);
+    EXPECT_EQ(annotations(), (Lines{"1/1/0/0/1", "2/2/0/0/1", "3/3/0/0/1", "4/6/0/0/1", "5/8/0/0/1",
+                                    "6/10/0/0/1", "7/11/0/0/1"}));
+}
+
+TEST_F(SourceScan, StructuredErrorsWithoutTheirKeywordOrOwnerEndTheRun) {
+    struct {
+        const char* source;
+        long lineNo;
+        const char* message;
+    } const cases[] = {
+        {"\tLDA\t#1\n", 1, " Error : Illegal source file\n\n"},
+        {"\n", 1, " Error : Illegal source file\n\n"},
+        {"\tDO\n\tENDS\n\tCASE\t#1\n", 3, " Error : case not associated with switch\n\n"},
+        {"\tFOR\tX\n\tDEFAULT\n", 2, " Error : case not associated with switch\n\n"},
+        {"\tSWITCH\tA\n\tWHILE\tA\n", 2, " Error : while not associated with do\n\n"},
+        {"\tDO\n\tNEXT\n", 2, " Error : next not associated with for\n\n"},
+    };
+    for (const auto& c : cases) {
+        writeFile("a.qsm", c.source);
+        addBranchError("a.qsm", c.lineNo, ".I1");
+        std::string out;
+        EXPECT_EQ(scan(&out), 1) << c.source;
+        EXPECT_EQ(out, c.message) << c.source;
+        releaseFileList();
+        initGlobals();
+    }
+}
+
+TEST_F(SourceScan, OwnerLinesNeverComeFromAnEarlierFile) {
+    writeFile("a.qsm", "\tDO\n\tFOR\tX\n\tSWITCH\tA\n\tCASE\t#1\n\tNEXT\n\tWHILE\tA\n");
+    writeFile("b.qsm", "\tWHILE\tA\n");
+    writeFile("c.qsm", "\tNEXT\n");
+    writeFile("d.qsm", "\tCASE\t#1\n");
+    const char* const secondFiles[] = {"b.qsm", "c.qsm", "d.qsm"};
+    const char* const messages[] = {" Error : while not associated with do\n\n",
+                                    " Error : next not associated with for\n\n",
+                                    " Error : case not associated with switch\n\n"};
+    for (int i = 0; i < 3; ++i) {
+        addBranchError("a.qsm", 4, ".S1");
+        addBranchError("a.qsm", 5, ".F1");
+        addBranchError("a.qsm", 6, ".D1");
+        addBranchError(secondFiles[i], 1, ".I1");
+        std::string out;
+        EXPECT_EQ(scan(&out), 1) << secondFiles[i];
+        EXPECT_EQ(out, messages[i]);
+        releaseFileList();
+        initGlobals();
+    }
+}
+
+TEST_F(SourceScan, ASwitchOnTheSameLineInAnotherFileIsNoDuplicate) {
+    writeFile("a.qsm", "\tNOP\n\tSWITCH\tA\n\tCASE\t#1\n\tFOR\tX\n\tNEXT\n");
+    writeFile("b.qsm", "\tNOP\n\tSWITCH\tB\n\tCASE\t#2\n\tFOR\tY\n\tNEXT\n");
+    addBranchError("a.qsm", 3, ".S1");
+    addBranchError("a.qsm", 5, ".F1");
+    addBranchError("b.qsm", 3, ".S2");
+    addBranchError("b.qsm", 5, ".F2");
+    EXPECT_EQ(scan(), NoExit);
+    EXPECT_EQ(annotations(0), (Lines{"2/4/0/0/1", "4/7/0/0/1"}));
+    EXPECT_EQ(annotations(1), (Lines{"2/4/0/0/1", "4/7/0/0/1"}));
+}
+
+TEST_F(SourceScan, ErrorsAreTakenInLineOrder) {
+    writeFile("a.qsm", "\tSWITCH\tA\n\tBEQ\tX\n\tCASE\t#1\n\tBNE\tY\n");
+    addBranchError("a.qsm", 4, "Y");
+    addBranchError("a.qsm", 3, ".S1");
+    addBranchError("a.qsm", 2, "X");
+    EXPECT_EQ(scan(), NoExit);
+    EXPECT_EQ(annotations(), (Lines{"2/0/2/0/1", "1/4/0/0/1", "4/0/1/0/1"}));
+}
+
+TEST_F(SourceScan, ErrorsPastTheEndOrBelowLineOneStayUnannotated) {
+    writeFile("a.qsm", "\tBEQ\tX\n\tBNE\tY");  // no line end on the last line
+    addBranchError("a.qsm", 0, "X");
+    addBranchError("a.qsm", -4, "X");
+    addBranchError("a.qsm", 2, "Y");
+    addBranchError("a.qsm", 3, "Z");
+    addBranchError("a.qsm", 7, ".S1");
+    EXPECT_EQ(scan(), NoExit);
+    EXPECT_EQ(annotations(), (Lines{"-4/0/0/0/0", "0/0/0/0/0", "2/0/1/0/1", "3/0/0/0/0", "7/0/0/0/0"}));
+}
+
+TEST_F(SourceScan, LongLinesAndCrlfLinesCountAsOneLine) {
+    std::string longLine = "\tLDA\t" + std::string(3000, 'A') + "\n";
+    writeFile("a.qsm", longLine + "\tDO\r\n" + longLine + "\tWHILE\tA\r\n" + longLine + "\tBPL\tFAR\r\n");
+    addBranchError("a.qsm", 4, ".D1");
+    addBranchError("a.qsm", 6, "FAR");
+    EXPECT_EQ(scan(), NoExit);
+    EXPECT_EQ(annotations(), (Lines{"2/9/0/0/1", "6/0/5/0/1"}));
+}
+
+TEST_F(SourceScan, ASourceThatCannotBeOpenedOrReadEndsTheRun) {
+    addBranchError("missing.qsm", 1, "X");
+    std::string out;
+    EXPECT_EQ(scan(&out), 1);
+    EXPECT_EQ(out, " Error : Can't open file 'missing.qsm'\n\n");
+    releaseFileList();
+    initGlobals();
+
+    std::filesystem::create_directory("dir.qsm");
+    addBranchError("dir.qsm", 1, "X");
+    EXPECT_EQ(scan(&out), 3);
+    EXPECT_EQ(out, " Error : Not enough memory\n\n");
+    EXPECT_EQ(annotations(), Lines{"1/0/0/0/0"});
+}
+
+TEST_F(SourceScan, TracingWritesOneLinePerRead) {
+    writeFile("a.qsm", "\tNOP\n\tBEQ\tX\n\tDO\n");
+    writeFile("b.qsm", "\tDO\n\tWHILE\tA\n");
+    addBranchError("a.qsm", 2, "X");
+    addBranchError("a.qsm", 5, "Y");
+    addBranchError("a.qsm", 6, "Z");
+    addBranchError("b.qsm", 2, ".D1");
+    traceStream = fopen("kelvad.ifo", "wb");
+    traceOn = 1;
+    EXPECT_EQ(scan(), NoExit);
+    fclose(traceStream);
+    traceStream = nullptr;
+    traceOn = 0;
+    std::ifstream in("kelvad.ifo", std::ios::binary);
+    std::string trace((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(trace,
+              "input line (a.qsm)[1]\n"
+              "input line (a.qsm)[2]\n"
+              "KELVAD(983)\n"
+              "input line (a.qsm)[3]\n"
+              "input line (a.qsm)[4]\n"
+              "input line (a.qsm)[4]\n"
+              "input line (b.qsm)[1]\n"
+              "input line (b.qsm)[2]\n");
+}
