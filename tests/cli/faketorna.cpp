@@ -112,6 +112,8 @@ int main(int argc, char** argv) {
     int run = countRun();
     logArguments(argc, argv);
     fs::path script = fs::path("runs") / std::to_string(run);
+    if (!fs::is_directory(script))
+        script = fs::path("runs") / "every";
     std::string base = baseOfLastArgument(argc, argv);
     copyScriptedFiles(script / "files");
     placeTagFile(script, base);

@@ -89,12 +89,10 @@ if [ -f "$case_dir/interrupt" ]; then
   kill -INT -- "-$pid" 2>/dev/null
   wait "$pid"
   status=$?
-  # Give the rest of the group a moment to end before the files are looked at.
-  for _ in 1 2 3 4 5 6 7 8 9 10; do
-    kill -0 -- "-$pid" 2>/dev/null || break
-    sleep 0.2
-  done
+  # Whatever of the group outlived kelvad must not touch the files while they are checked.
+  # (An ended child may linger as a zombie, so waiting for the group to vanish would not do.)
   kill -KILL -- "-$pid" 2>/dev/null
+  sleep 0.1
 else
   (run_kelvad) >"$scratch/stdout" 2>"$scratch/stderr" </dev/null
   status=$?
