@@ -1,0 +1,136 @@
+// Tests of creating the temporary file and putting it in place of a source.
+#include "driver/platform.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void writeFile(const std::string& name, const std::string& text) {
+    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+std::string readFile(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+unsigned permissionsOf(const std::string& name) {
+    struct stat info;
+    return stat(name.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+class PlatformFiles : public testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/kelvad-platformfiles.XXXXXX";
+        scratch = mkdtemp(pattern);
+        home = fs::current_path();
+        fs::current_path(scratch);
+    }
+
+    void TearDown() override {
+        fs::current_path(home);
+        fs::remove_all(scratch);
+    }
+
+    // Writes `text` through openFreshOutput; false if it gave no stream.
+    bool writeFresh(const char* name, const std::string& text) {
+        FILE* stream = openFreshOutput(name);
+        if (!stream)
+            return false;
+        fwrite(text.data(), 1, text.size(), stream);
+        return fclose(stream) == 0;
+    }
+
+    fs::path scratch;
+    fs::path home;
+};
+
+TEST_F(PlatformFiles, FreshOutputReplacesWhateverStoodThere) {
+    writeFile("tmpbra00", "a much longer old text\n");
+    EXPECT_TRUE(writeFresh("tmpbra00", "new\n"));
+    EXPECT_EQ(readFile("tmpbra00"), "new\n");
+
+    // Neither a link nor a second name of another file is written through.
+    writeFile("victim", "keep\n");
+    fs::remove("tmpbra00");
+    fs::create_symlink("victim", "tmpbra00");
+    EXPECT_TRUE(writeFresh("tmpbra00", "x\n"));
+    EXPECT_FALSE(fs::is_symlink("tmpbra00"));
+    EXPECT_EQ(readFile("victim"), "keep\n");
+    fs::remove("tmpbra00");
+    fs::create_hard_link("victim", "tmpbra00");
+    EXPECT_TRUE(writeFresh("tmpbra00", "y\n"));
+    EXPECT_EQ(readFile("victim"), "keep\n");
+    EXPECT_EQ(readFile("tmpbra00"), "y\n");
+
+    // A dangling link goes too, and nothing appears where it pointed.
+    fs::remove("tmpbra00");
+    fs::create_symlink("nowhere", "tmpbra00");
+    EXPECT_TRUE(writeFresh("tmpbra00", "z\n"));
+    EXPECT_FALSE(fs::exists("nowhere"));
+}
+
+TEST_F(PlatformFiles, FreshOutputRefusesADirectory) {
+    fs::create_directory("tmpbra00");
+    EXPECT_EQ(openFreshOutput("tmpbra00"), nullptr);
+    EXPECT_TRUE(fs::is_directory("tmpbra00"));
+    EXPECT_EQ(openFreshOutput("nodir/tmpbra00"), nullptr);
+}
+
+TEST_F(PlatformFiles, ReplaceRenamesAndKeepsThePermissionBits) {
+    writeFile("prog.qsm", "old\n");
+    chmod("prog.qsm", 0751);
+    writeFile("tmpbra00", "new\n");
+    EXPECT_TRUE(replaceFile("tmpbra00", "prog.qsm"));
+    EXPECT_EQ(readFile("prog.qsm"), "new\n");
+    EXPECT_EQ(permissionsOf("prog.qsm"), 0751u);
+    EXPECT_FALSE(fs::exists("tmpbra00"));
+}
+
+TEST_F(PlatformFiles, ReplaceCopiesWhenTheRenameIsRefused) {
+    // A directory cannot be renamed over, but the copy into it fails too:
+    // the temporary stays with its text.
+    fs::create_directory("prog.qsm");
+    writeFile("tmpbra00", "new\n");
+    EXPECT_FALSE(replaceFile("tmpbra00", "prog.qsm"));
+    EXPECT_EQ(readFile("tmpbra00"), "new\n");
+    EXPECT_FALSE(replaceFile("tmpbra00", "nodir/prog.qsm"));
+    EXPECT_EQ(readFile("tmpbra00"), "new\n");
+
+    char pattern[] = "/dev/shm/kelvad-platformfiles.XXXXXX";
+    if (!fs::is_directory("/dev/shm") || !mkdtemp(pattern))
+        GTEST_SKIP() << "no /dev/shm";
+    fs::path elsewhere = pattern;
+    struct stat here, there;
+    stat(".", &here);
+    stat(pattern, &there);
+    std::string target = (elsewhere / "prog.qsm").string();
+    writeFile(target, "old text, longer than the new one\n");
+    chmod(target.c_str(), 0640);
+    bool replaced = replaceFile("tmpbra00", target.c_str());
+    std::string text = readFile(target);
+    unsigned mode = permissionsOf(target);
+    fs::remove_all(elsewhere);
+    if (here.st_dev == there.st_dev)
+        GTEST_SKIP() << "/dev/shm is on the file system of the scratch directory";
+    EXPECT_TRUE(replaced);
+    EXPECT_EQ(text, "new\n");
+    EXPECT_EQ(mode, 0640u);
+    EXPECT_FALSE(fs::exists("tmpbra00"));
+}
+
+}  // namespace
