@@ -1,0 +1,3 @@
+	SWITCH	A
+	CASE	1
+	CASE	2
