@@ -134,13 +134,6 @@ TEST_F(Options, BadPassLimitsAreRefusedWithTheWholeWord) {
     EXPECT_EQ(out, " Error : Option '-COUNT0' is not appropriate\n\n");
 }
 
-TEST_F(Options, UnknownPlusWordsAreRefusedWithoutBanner) {
-    EXPECT_EQ(parse({"prog.qsm", "+x"}), ExitCommandLine);
-    EXPECT_EQ(out, " Error : Option '+x' is not appropriate\n\n");
-    EXPECT_EQ(parse({"+NODELETE", "prog.qsm"}), ExitCommandLine);
-    EXPECT_EQ(out, " Error : Option '+NODELETE' is not appropriate\n\n");
-}
-
 TEST_F(Options, MissingOrSecondFileNameIsRefused) {
     const std::string usage = " Error : No input files specified\n\n  Usage: kelvad filename [options...]<cr>\n\n";
     EXPECT_EQ(parse({}), ExitCommandLine);
@@ -151,13 +144,6 @@ TEST_F(Options, MissingOrSecondFileNameIsRefused) {
     EXPECT_EQ(out, usage);
     EXPECT_EQ(parse({"a.qsm", "b.qsm"}), ExitCommandLine);
     EXPECT_EQ(out, Banner + " Error : Source files number exceed 1\n\n");
-}
-
-TEST_F(Options, VersionEndsAtOnceWithoutBanner) {
-    EXPECT_EQ(parse({"-V"}), ExitOk);
-    EXPECT_EQ(out, " Branch Optimizer for Pelorin Family V.1.00.00\n");
-    EXPECT_EQ(parse({"prog.qsm", "-V", "+x", "b.qsm"}), ExitOk);
-    EXPECT_EQ(out, " Branch Optimizer for Pelorin Family V.1.00.00\n");
 }
 
 TEST_F(Options, FirstVectorHoldsOneHundredTwentyEightEntriesAtMost) {

@@ -134,13 +134,6 @@ TEST_F(PassLoop, AssemblerIsLookedUpInPathAfterTheCurrentDirectory) {
     EXPECT_EQ(readFile("runs.log"), "-e prog.qsm\n");
 }
 
-TEST_F(PassLoop, MissingTagFileEndsTheLoopAfterTheFirstPass) {
-    EXPECT_EQ(passes(), NoExit);
-    EXPECT_EQ(readFile("runs.log"), "-e prog.qsm\n-e prog.qsm\n");
-    EXPECT_EQ(err, "\n\n\n\n");
-    EXPECT_EQ(out, "");
-}
-
 TEST_F(PassLoop, EmptyTagFileEndsTheLoopWithTheTagStreamClosed) {
     writeFile("tag.2", "");
     EXPECT_EQ(passes(), NoExit);
@@ -162,22 +155,6 @@ TEST_F(PassLoop, FailingStatusOfAnyRunEndsTheToolWithIt) {
     EXPECT_EQ(passes(), 3);
     EXPECT_EQ(readFile("count"), "2\n");
     EXPECT_EQ(err, "\n\n\n\n");
-}
-
-TEST_F(PassLoop, AssemblerThatCannotStartEndsTheToolWith127) {
-    fs::remove("torna");
-    EXPECT_EQ(passes(), ExitNoAssembler);
-    EXPECT_EQ(out, " Error : Error occurred in executing 'torna'\n\n");
-    EXPECT_EQ(err, "\n\n");
-}
-
-TEST_F(PassLoop, TagFileOfABaseNameWithItsDirectory) {
-    fs::create_directory("sub");
-    srcName = "sub/prog";
-    writeFile("sub/prog.tag", "sub/prog.qsm 3 18: \"*+2\"\n");
-    writeFile("torna", "#!/bin/sh\nexit 0\n");
-    EXPECT_EQ(passes(), NoExit);
-    EXPECT_EQ(out, " Warning : Relative address '*+2' is specified\n\n");
 }
 
 }  // namespace

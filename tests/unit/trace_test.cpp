@@ -80,11 +80,6 @@ TEST_F(Trace, HeaderListsTheWordsFromInfoOnThenTheSourceNameCheckpoint) {
     EXPECT_EQ(out, "");
 }
 
-TEST_F(Trace, InfoAsTheLastWordListsItselfOnly) {
-    ASSERT_EQ(parse({"prog.qsm", "+info"}), NoExit);
-    EXPECT_EQ(traceText(), Header + "+info " + Dashes + "KELVAD(1353)\n");
-}
-
 TEST_F(Trace, ASecondInfoStartsTheFileAgain) {
     ASSERT_EQ(parse({"+info", "prog.qsm", "+info", "-l"}), NoExit);
     EXPECT_EQ(traceText(), Header + "+info -l " + Dashes + "KELVAD(1353)\n");
@@ -93,13 +88,6 @@ TEST_F(Trace, ASecondInfoStartsTheFileAgain) {
 TEST_F(Trace, NoCheckpointWithoutTrace) {
     writeCheckpoint(84);
     EXPECT_FALSE(fs::exists("kelvad.ifo"));
-}
-
-TEST_F(Trace, FileThatCannotBeOpenedEndsTheRunWithStatusThree) {
-    fs::create_directory("kelvad.ifo");
-    EXPECT_EQ(parse({"-.", "prog.qsm", "+info"}), ExitResource);
-    EXPECT_EQ(out, " Error : Can't create Tmporary file\n\n");
-    EXPECT_EQ(traceOn, 0);
 }
 
 TEST_F(Trace, UnwritableHeaderEndsTheRunWithStatusTwoAfterParsing) {
