@@ -31,7 +31,8 @@ enum StructuredHandling {
 
 long lastHandledLine;  // lineNo of the last error handled in the current file
 
-bool isStructured(const BranchError& error, StructuredHandling handling) {
+// True for an error whose owner line this pass writes in long form.
+bool takesLongForm(const BranchError& error, StructuredHandling handling) {
     return handling == WriteLongForm && error.structKind != StructPlain;
 }
 
@@ -47,7 +48,7 @@ bool isOwnerDuplicate(const BranchError& error) {
 bool walkSkips(const BranchError& error, long handledUpTo, StructuredHandling handling) {
     if (!error.lineFound || error.lineNo <= 0 || error.lineNo <= handledUpTo)
         return true;
-    return isStructured(error, handling) && isOwnerDuplicate(error);
+    return takesLongForm(error, handling) && isOwnerDuplicate(error);
 }
 
 // The next error after `error` that the walk will handle once `error`'s line is done.
@@ -200,11 +201,10 @@ void rewriteFile(SourceFileRecord* file, StructuredHandling handling) {
     openTemporary();
     sourceLineNo = 0;
     lastHandledLine = 0;
-    lineEnd = "\n";
     for (const BranchError* error = file->errorHead; error; error = error->next) {
         if (walkSkips(*error, lastHandledLine, handling))
             continue;
-        bool found = isStructured(*error, handling) ? writeLongForm(*error) : expandBranch(error, handling);
+        bool found = takesLongForm(*error, handling) ? writeLongForm(*error) : expandBranch(error, handling);
         if (!found) {
             // The file is shorter than the scan saw: nothing below is left to handle,
             // and no chain may reach into the next file.
@@ -214,8 +214,6 @@ void rewriteFile(SourceFileRecord* file, StructuredHandling handling) {
         lastHandledLine = error->lineNo;
     }
     finishFile(file->fileName);
-    sourceLineNo = 0;
-    lastHandledLine = 0;
 }
 
 void rewriteListedFiles(StructuredHandling handling) {
