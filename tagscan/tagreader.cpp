@@ -1,6 +1,7 @@
 // Reads the assembler's tag file into the branch errors of fileList.
 #include "tagscan/tagreader.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "common/globals.h"
 #include "common/lineio.h"
@@ -27,16 +29,21 @@ std::string tagLineBuf;      // the current tag line, line end included
 std::string tagFileNameBuf;  // its file name field
 std::string tagTextBuf;      // its target text
 
-// What the index knows of one record: the line numbers it holds as read.
+// What the index knows of one record: the line numbers it holds as read. Tag
+// files list a file's lines mostly in increasing order; those need no hashing.
 struct IndexedFile {
     SourceFileRecord* record;
-    std::unordered_set<long> lines;
+    std::vector<long> ascending;      // held lines that came in increasing order
+    std::unordered_set<long> others;  // held lines that came below the highest one
 };
+
+using FileIndex = std::unordered_map<std::string, IndexedFile>;
 
 // Finds a file's record and a duplicate line without walking the lists, so a
 // tag file with many errors for one file reads in linear time. It mirrors
 // fileList and is dropped whenever the list is found emptied.
-std::unordered_map<std::string, IndexedFile> fileIndex;
+FileIndex fileIndex;
+FileIndex::value_type* lastFile;  // the entry used last: consecutive lines mostly name one file
 SourceFileRecord* lastRecord = &fileList;
 
 [[noreturn]] void failTagFile() {
@@ -92,9 +99,13 @@ char* copyString(const char* text) {
 // The index entry of `fileName`, with its record created and appended to
 // fileList when the file has none yet.
 IndexedFile& findOrAddFile(const char* fileName) {
+    if (lastFile && lastFile->first == fileName)
+        return lastFile->second;
     auto found = fileIndex.find(fileName);
-    if (found != fileIndex.end())
+    if (found != fileIndex.end()) {
+        lastFile = &*found;
         return found->second;
+    }
     auto* record = static_cast<SourceFileRecord*>(allocateListBlock(1, sizeof(SourceFileRecord)));
     if (!record)
         failMemory(ExitResource);
@@ -103,9 +114,8 @@ IndexedFile& findOrAddFile(const char* fileName) {
         free(record);
         failMemory(ExitResource);
     }
-    IndexedFile* entry = nullptr;
     try {
-        entry = &fileIndex.emplace(fileName, IndexedFile{record, {}}).first->second;
+        lastFile = &*fileIndex.emplace(fileName, IndexedFile{record, {}, {}}).first;
     } catch (const std::bad_alloc&) {
         free(record->fileName);
         free(record);
@@ -115,7 +125,23 @@ IndexedFile& findOrAddFile(const char* fileName) {
         lastRecord = lastRecord->next;
     lastRecord->next = record;
     lastRecord = record;
-    return *entry;
+    return lastFile->second;
+}
+
+bool holdsLine(const IndexedFile& file, long lineNo) {
+    if (file.ascending.empty() || lineNo > file.ascending.back())
+        return false;
+    return std::binary_search(file.ascending.begin(), file.ascending.end(), lineNo) ||
+           file.others.count(lineNo) != 0;
+}
+
+// Only lines below the highest one so far go into the hash set, so every one
+// in `others` is below ascending.back().
+void noteLine(IndexedFile& file, long lineNo) {
+    if (file.ascending.empty() || lineNo > file.ascending.back())
+        file.ascending.push_back(lineNo);
+    else
+        file.others.insert(lineNo);
 }
 
 // Splits one tag line into its fields and adds it; true when it counts as a
@@ -171,30 +197,29 @@ int readTagFile() {
 void addBranchError(const char* fileName, long lineNo, const char* text) {
     if (!fileList.next) {
         fileIndex.clear();
+        lastFile = nullptr;
         lastRecord = &fileList;
     }
     IndexedFile& file = findOrAddFile(fileName);
-    bool fresh = false;
-    try {
-        fresh = file.lines.insert(lineNo).second;
-    } catch (const std::bad_alloc&) {
-        failMemory(ExitSource);
-    }
-    if (!fresh)
+    if (holdsLine(file, lineNo))
         return;
     auto* error = static_cast<BranchError*>(allocateListBlock(1, sizeof(BranchError)));
-    if (!error) {
-        file.lines.erase(lineNo);
+    if (!error)
         failMemory(ExitSource);
-    }
     error->lineNo = lineNo;
     error->target = copyString(text);
     if (!error->target) {
         free(error);
-        file.lines.erase(lineNo);
         failMemory(ExitResource);
     }
     error->structKind = classifyTarget(text);
+    try {
+        noteLine(file, lineNo);
+    } catch (const std::bad_alloc&) {
+        free(error->target);
+        free(error);
+        failMemory(ExitSource);
+    }
     SourceFileRecord* record = file.record;
     if (record->errorHead)
         record->errorTail->next = error;

@@ -216,6 +216,14 @@ TEST_F(TagReader, LinesOfAnyLengthAreOneLine) {
     EXPECT_EQ(listed(), std::vector<std::string>{"a.qsm: 5 " + target + " 0 6 " + target + " 0"});
 }
 
+TEST_F(TagReader, DuplicateLinesAreFoundInAnyOrder) {
+    std::string text;
+    for (long lineNo : {10, 5, 10, 5, 7, 3, 7, 12, 3, 12, 11})
+        text += branchLine("a.qsm", lineNo, "T" + std::to_string(lineNo));
+    EXPECT_EQ(readTag(text).result, 1);
+    EXPECT_EQ(listed(), std::vector<std::string>{"a.qsm: 10 T10 0 5 T5 0 7 T7 0 3 T3 0 12 T12 0 11 T11 0"});
+}
+
 TEST_F(TagReader, ManyLinesForOneFileKeepTheFirstOfEachLine) {
     std::string text;
     for (long i = 1; i <= 20000; ++i)
