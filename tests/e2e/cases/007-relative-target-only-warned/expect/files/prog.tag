@@ -1,0 +1,1 @@
+prog.qsm 2 E18: branch out of range "*+200"
