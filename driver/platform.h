@@ -3,6 +3,10 @@
 
 #include <cstdio>
 
+// Puts the standard streams in binary mode where the system would translate line
+// ends, so messages are the same bytes everywhere; nothing to do on POSIX systems.
+void makeStandardStreamsBinary();
+
 // Installs `handler` for the console interrupt.
 void installInterruptHandler(void (*handler)(int));
 
@@ -19,8 +23,8 @@ void closeDescriptor(int fd);
 
 // Starts `program` (looked up in the current directory, then in PATH) with
 // `argv` as its complete argument list, waits, and returns its exit status;
-// 128 + the signal number for a child ended by a signal; -1 if it could not
-// be started.
+// 128 + the signal number for a child ended by a signal (on Windows, 255 for an
+// exit code above INT_MAX, as an exception leaves); -1 if it could not be started.
 int runProgram(const char* program, const char* const* argv);
 
 // Opens `name` for writing as a fresh file: an existing symbolic link is removed,

@@ -45,6 +45,9 @@ std::string findProgram(const char* program) {
 
 }  // namespace
 
+void makeStandardStreamsBinary() {
+}
+
 void installInterruptHandler(void (*handler)(int)) {
     struct sigaction action = {};
     action.sa_handler = handler;

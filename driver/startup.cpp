@@ -17,6 +17,7 @@ constexpr int EndCheckpoint = 84;
 
 int runKelvad(int argc, char** argv) {
     initGlobals();
+    makeStandardStreamsBinary();
     installInterruptHandler(onInterrupt);
     checkCommandLength(argc, argv);
     parseArgs(argc, argv);

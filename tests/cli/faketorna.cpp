@@ -80,11 +80,19 @@ std::string baseOfLastArgument(int argc, char** argv) {
     return last.substr(0, last.find('.'));
 }
 
+// File by file: the Windows library's fs::copy refuses to overwrite an existing file.
 void copyScriptedFiles(const fs::path& from) {
     std::error_code failure;
     if (!fs::is_directory(from))
         return;
-    fs::copy(from, ".", fs::copy_options::recursive | fs::copy_options::overwrite_existing, failure);
+    for (fs::recursive_directory_iterator entry(from, failure), end; !failure && entry != end;
+         entry.increment(failure)) {
+        fs::path to = entry->path().lexically_relative(from);
+        if (entry->is_directory())
+            fs::create_directories(to, failure);
+        else
+            writeWholeFile(to, readWholeFile(entry->path()));
+    }
     if (failure)
         std::cerr << "faketorna: cannot copy " << from.string() << ": " << failure.message() << "\n";
 }

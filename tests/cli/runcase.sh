@@ -1,16 +1,39 @@
 #!/usr/bin/env bash
 # Runs one black-box case: kelvad in a fresh scratch directory with a fake (or real) assembler as ./torna.
-# Usage: runcase.sh CASE KELVAD FAKE    (exit status 0 when everything matches)
+# Usage: runcase.sh CASE KELVAD FAKE [RESULTS]    (exit status 0 when everything matches)
+# A KELVAD ending in ".exe" is a Windows build: it runs under wine (see WINDOWS MODE below).
+# With RESULTS, what the run left (status, stdout, stderr, the scratch directory) is copied
+# there, so that two builds can be compared file by file.
 set -u
 
-if [ $# -ne 3 ]; then
-  echo "usage: runcase.sh CASE KELVAD FAKE" >&2
+if [ $# -ne 3 ] && [ $# -ne 4 ]; then
+  echo "usage: runcase.sh CASE KELVAD FAKE [RESULTS]" >&2
   exit 2
 fi
 case_dir=$(cd "$1" && pwd) || exit 2
 kelvad=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
 fake=$(cd "$(dirname "$3")" && pwd)/$(basename "$3")
 name=$(basename "$case_dir")
+results=${4:-}
+
+# WINDOWS MODE. wine gives a program its full path as word 0, so the helper winstart.exe
+# (beside kelvad.exe, or $KELVAD_WINSTART) starts kelvad.exe with word 0 "kelvad". The
+# assembler is given the ".exe" that Windows looks for, and a PATH set by the case's setup
+# reaches the Windows side through WINEPATH (wine's own PATH is the system's).
+windows=0
+case $kelvad in
+  *.exe)
+    windows=1
+    winstart=${KELVAD_WINSTART:-$(dirname "$kelvad")/winstart.exe}
+    wine=${KELVAD_WINE:-wine}
+    ;;
+esac
+
+# A Linux path as wine shows it to Windows programs (drive Z: is the root).
+windows_path() {
+  local path=$1
+  printf 'Z:%s' "${path//\//\\}"
+}
 
 if [ ! -f "$case_dir/expect/status" ]; then
   echo "$name: expect/status is missing" >&2
@@ -68,12 +91,52 @@ done
 [ -d "$case_dir/runs" ] && cp -R "$case_dir/runs" "$work/runs"
 cp "$fake" "$work/torna" && chmod +x "$work/torna"
 
+# The case's PATH, as the Windows search path, in WINEPATH; the shell's own PATH comes back.
+use_windows_path() {
+  local case_path=$PATH entry converted=
+  PATH=$1
+  [ "$case_path" = "$PATH" ] && return
+  local IFS=:
+  for entry in $case_path; do
+    [ -n "$entry" ] && converted+="${converted:+;}$(windows_path "$entry")"
+  done
+  export WINEPATH=$converted
+}
+
+# Windows starts a program named "torna" from the file "torna.exe".
+name_assemblers_exe() {
+  local file
+  while IFS= read -r -d '' file; do
+    mv "$file" "$file.exe"
+  done < <(find "$work" -type f -name torna -print0)
+}
+
+# wine may take seconds to start a program on a busy machine, so under wine the delay
+# counts from the start of the first scripted run that sleeps (at most a minute's wait).
+wait_for_sleeping_run() {
+  local sleeper count
+  sleeper=$(find "$case_dir/runs" -mindepth 2 -maxdepth 2 -name sleep 2>/dev/null |
+    sed 's|.*/runs/\([0-9]*\)/sleep$|\1|' | grep -x '[0-9][0-9]*' | sort -n | head -n 1)
+  [ -n "$sleeper" ] || return
+  for _ in $(seq 600); do
+    count=$(tr -dc 0-9 2>/dev/null <"$work/torna.count")
+    [ "${count:-0}" -ge "$sleeper" ] && return
+    sleep 0.1
+  done
+}
+
 # Word 0 is always "kelvad", so the command-line length is the same wherever the build is.
 run_kelvad() {
+  local shell_path=$PATH
   cd "$work" || exit 2
   if [ -f "$case_dir/setup" ]; then
     # shellcheck disable=SC1091
     source "$case_dir/setup"
+  fi
+  if [ "$windows" -eq 1 ]; then
+    use_windows_path "$shell_path"
+    name_assemblers_exe
+    exec "$wine" "$winstart" kelvad "$(windows_path "$kelvad")" "${words[@]+"${words[@]}"}"
   fi
   exec -a kelvad "$kelvad" "${words[@]+"${words[@]}"}"
 }
@@ -85,6 +148,9 @@ if [ -f "$case_dir/interrupt" ]; then
   run_kelvad >"$scratch/stdout" 2>"$scratch/stderr" </dev/null &
   pid=$!
   set +m
+  if [ "$windows" -eq 1 ]; then
+    wait_for_sleeping_run
+  fi
   sleep "$delay"
   kill -INT -- "-$pid" 2>/dev/null
   wait "$pid"
@@ -134,6 +200,13 @@ if [ -f "$case_dir/expect/absent" ]; then
       fail "$absent exists but should not"
     fi
   done <"$case_dir/expect/absent"
+fi
+
+if [ -n "$results" ]; then
+  rm -rf "$results" && mkdir -p "$results" || exit 2
+  echo "$status" >"$results/status"
+  cp "$scratch/stdout" "$scratch/stderr" "$results/"
+  cp -a "$work" "$results/files"
 fi
 
 if [ "$failed" -ne 0 ]; then

@@ -1,0 +1,196 @@
+// Windows side of the platform calls: the console interrupt, raw descriptor calls and running a program.
+#include "driver/platform.h"
+
+#include <atomic>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <string>
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+namespace {
+
+constexpr int UnfitExitCode = 255;  // status for a child's code that is no non-negative int
+constexpr DWORD InterruptGrace = 10000;  // ms to wait for our own Ctrl+C after the child's
+
+void (*interruptHandler)(int) = nullptr;
+HANDLE mainThread = nullptr;  // suspended while the handler runs, as a signal stops it on Linux
+DWORD mainThreadId = 0;
+std::atomic<bool> interruptTaken{false};  // set once: later events are ignored
+
+// The console calls this on a thread of its own; the run stops where it is, as under a signal.
+BOOL WINAPI onConsoleEvent(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
+        return FALSE;
+    if (interruptTaken.exchange(true) || !interruptHandler)
+        return TRUE;
+    if (mainThread && GetCurrentThreadId() != mainThreadId)
+        SuspendThread(mainThread);
+    interruptHandler(SIGINT);
+    return TRUE;
+}
+
+std::wstring widen(const char* text) {
+    int size = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (size <= 0)
+        return std::wstring();
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), size);
+    wide.pop_back();
+    return wide;
+}
+
+bool isProgramFile(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The name as Windows starts it: a name without an extension means the ".exe" file.
+std::wstring programFileName(const char* program) {
+    std::wstring name = widen(program);
+    size_t base = name.find_last_of(L"\\/:");
+    base = base == std::wstring::npos ? 0 : base + 1;
+    if (name.find(L'.', base) == std::wstring::npos)
+        name += L".exe";
+    return name;
+}
+
+// The program's path: the current directory first, then each PATH directory
+// (blank entries skipped, quotes around an entry dropped). Empty when it is nowhere.
+std::wstring findProgram(const char* program) {
+    std::wstring name = programFileName(program);
+    if (isProgramFile(name))
+        return name;
+    const wchar_t* path = _wgetenv(L"PATH");
+    if (!path)
+        return std::wstring();
+    std::wstring entries = path;
+    size_t start = 0;
+    for (;;) {
+        size_t end = entries.find(L';', start);
+        std::wstring directory = entries.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+        if (directory.size() >= 2 && directory.front() == L'"' && directory.back() == L'"')
+            directory = directory.substr(1, directory.size() - 2);
+        if (!directory.empty()) {
+            wchar_t last = directory.back();
+            std::wstring candidate = directory + (last == L'\\' || last == L'/' ? L"" : L"\\") + name;
+            if (isProgramFile(candidate))
+                return candidate;
+        }
+        if (end == std::wstring::npos)
+            return std::wstring();
+        start = end + 1;
+    }
+}
+
+// Appends one argument so that the child's run-time library splits it back unchanged:
+// quoted when it holds a blank or a quote (or is empty), a quote escaped by a backslash,
+// and backslashes doubled only where a quote follows them.
+void appendArgument(std::wstring& line, const std::wstring& word) {
+    if (!line.empty())
+        line += L' ';
+    if (!word.empty() && word.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
+        line += word;
+        return;
+    }
+    line += L'"';
+    size_t backslashes = 0;
+    for (wchar_t c : word) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == L'"')
+            backslashes = backslashes * 2 + 1;
+        line.append(backslashes, L'\\');
+        backslashes = 0;
+        line += c;
+    }
+    line.append(backslashes * 2, L'\\');
+    line += L'"';
+}
+
+HANDLE descriptorHandle(int fd) {
+    return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+}
+
+}  // namespace
+
+void makeStandardStreamsBinary() {
+    // Messages end in "\n" as on Linux; text mode would turn each into "\r\n".
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    _setmode(_fileno(stdin), _O_BINARY);
+}
+
+void installInterruptHandler(void (*handler)(int)) {
+    interruptHandler = handler;
+    if (!mainThread) {
+        DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &mainThread,
+                        THREAD_SUSPEND_RESUME, FALSE, 0);
+        mainThreadId = GetCurrentThreadId();
+    }
+    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
+
+void ignoreInterrupt() {
+    interruptTaken = true;
+}
+
+// Straight to the system handle: no run-time lock that the stopped main thread may hold.
+void writeDescriptor(int fd, const char* text, unsigned size) {
+    HANDLE handle = descriptorHandle(fd);
+    if (handle == INVALID_HANDLE_VALUE)
+        return;
+    while (size > 0) {
+        DWORD written = 0;
+        if (!WriteFile(handle, text, size, &written, nullptr) || written == 0)
+            return;
+        text += written;
+        size -= written;
+    }
+}
+
+void closeDescriptor(int fd) {
+    HANDLE handle = descriptorHandle(fd);
+    if (handle != INVALID_HANDLE_VALUE)
+        CloseHandle(handle);
+}
+
+[[noreturn]] void exitAtOnce(int status) {
+    // Ends every thread at once, with no run-time clean-up that could flush a stream.
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
+    _exit(status);
+}
+
+int runProgram(const char* program, const char* const* argv) {
+    std::wstring path = findProgram(program);
+    if (path.empty())
+        return -1;
+    std::wstring commandLine;
+    for (const char* const* word = argv; *word; ++word)
+        appendArgument(commandLine, widen(*word));
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child = {};
+    // The child inherits the console and the standard handles, so its output interleaves with ours.
+    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &child))
+        return -1;
+    CloseHandle(child.hThread);
+    WaitForSingleObject(child.hProcess, INFINITE);
+    DWORD code = UnfitExitCode;
+    GetExitCodeProcess(child.hProcess, &code);
+    CloseHandle(child.hProcess);
+    // A Ctrl+C reaches the child too, and its end may wake this thread before the console has
+    // started our handler: give the handler time, it ends the run and not the child's result.
+    if (code == STATUS_CONTROL_C_EXIT && !interruptTaken)
+        Sleep(InterruptGrace);
+    if (interruptTaken)
+        Sleep(INFINITE);
+    // Exception codes (a crash, an interrupt) and negative exit values do not fit a status.
+    return code <= static_cast<DWORD>(INT_MAX) ? static_cast<int>(code) : UnfitExitCode;
+}
