@@ -89,69 +89,89 @@ std::string fillerLine(Generator& gen)
     }
 }
 
+// The program being generated: where its labels stand and the lines so far.
+struct Draft {
+    Generator gen;
+    std::vector<int> labelPos;  // item position of each label
+    bool dotLabels;             // labels begin with '.', so the optimizer's dot-operand rule applies
+    std::vector<std::string> lines;
+    Program program;
+    int marker = 0;
+};
+
+std::string labelName(const Draft& draft, int label)
+{
+    return (draft.dotLabels ? ".L" : "L") + std::to_string(label);
+}
+
+// A branch line with its marker comment, by which the checks find it again.
+void addBranch(Draft& draft, const std::string& prefix, const std::string& word, const std::string& operand)
+{
+    std::string line = prefix + "\t" + word + "\t" + operand + "\t;b" + std::to_string(++draft.marker);
+    draft.program.branchLines[draft.marker] = line;
+    draft.lines.push_back(line);
+}
+
+// The labels placed at pos: every one but the last on a line of its own; gives the prefix
+// for the item's line (the last label, or nothing if it got a line of its own too).
+std::string placeLabels(Draft& draft, int pos)
+{
+    std::string prefix;
+    for (size_t j = 0; j < draft.labelPos.size(); ++j) {
+        if (draft.labelPos[j] == pos) {
+            if (!prefix.empty()) {
+                draft.lines.push_back(prefix);
+            }
+            prefix = labelName(draft, static_cast<int>(j)) + ":";
+        }
+    }
+    if (!prefix.empty() && draft.gen.chance(50)) {
+        draft.lines.push_back(prefix);
+        prefix.clear();
+    }
+    return prefix;
+}
+
+void addItem(Draft& draft, const std::string& prefix, int pos)
+{
+    Generator& gen = draft.gen;
+    int kind = gen.below(100);
+    std::string target = labelName(draft, pickTarget(gen, draft.labelPos, pos));
+    if (kind < 30) {
+        draft.lines.push_back(prefix + fillerLine(gen));
+    } else if (kind < 45) {
+        draft.lines.push_back(prefix + "\tDS\t" + std::to_string(1 + gen.below(50)));
+    } else if (kind < 75) {
+        addBranch(draft, prefix, branchWord(gen, true), target);
+    } else if (kind < 87) {
+        // A chain: adjacent branches to one target, sometimes ended by a BRA.
+        int length = 2 + gen.below(3);
+        for (int k = 0; k < length; ++k) {
+            addBranch(draft, k == 0 ? prefix : "", branchWord(gen, k == length - 1), target);
+        }
+    } else {
+        std::string operand = std::to_string(gen.below(8)) + ",$" + std::to_string(10 + gen.below(80)) + "," + target;
+        addBranch(draft, prefix, gen.chance(50) ? "BBS" : "BBC", operand);
+    }
+}
+
 Program generateProgram(unsigned seed)
 {
-    Generator gen{std::mt19937(seed)};
-    Program program;
-    int items = 30 + gen.below(90);
-    int labels = 4 + gen.below(12);
-    bool dotLabels = gen.chance(30);
-    std::vector<int> labelPos;
+    Draft draft{Generator{std::mt19937(seed)}, {}, false, {"\tORG\t$1000"}, {}};
+    int items = 30 + draft.gen.below(90);
+    int labels = 4 + draft.gen.below(12);
+    draft.dotLabels = draft.gen.chance(30);
     for (int j = 0; j < labels; ++j) {
-        labelPos.push_back(gen.below(items + 1));
+        draft.labelPos.push_back(draft.gen.below(items + 1));
     }
-    auto labelName = [&](int j) { return (dotLabels ? ".L" : "L") + std::to_string(j); };
-    std::vector<std::string> lines{"\tORG\t$1000"};
-    int marker = 0;
-    auto addBranch = [&](const std::string& prefix, const std::string& word, const std::string& operand) {
-        std::string line = prefix + "\t" + word + "\t" + operand + "\t;b" + std::to_string(++marker);
-        program.branchLines[marker] = line;
-        lines.push_back(line);
-    };
-    for (int pos = 0; pos <= items; ++pos) {
-        std::string prefix;
-        for (int j = 0; j < labels; ++j) {
-            if (labelPos[j] == pos) {
-                if (!prefix.empty()) {
-                    lines.push_back(prefix);
-                }
-                prefix = labelName(j) + ":";
-            }
-        }
-        if (!prefix.empty() && gen.chance(50)) {
-            lines.push_back(prefix);
-            prefix.clear();
-        }
-        if (pos == items) {
-            lines.push_back(prefix + "\tRTS");
-            break;
-        }
-        int kind = gen.below(100);
-        if (kind < 30) {
-            lines.push_back(prefix + fillerLine(gen));
-        } else if (kind < 45) {
-            lines.push_back(prefix + "\tDS\t" + std::to_string(1 + gen.below(50)));
-        } else if (kind < 75) {
-            addBranch(prefix, branchWord(gen, true), labelName(pickTarget(gen, labelPos, pos)));
-        } else if (kind < 87) {
-            // A chain: adjacent branches to one target, sometimes ended by a BRA.
-            std::string target = labelName(pickTarget(gen, labelPos, pos));
-            int length = 2 + gen.below(3);
-            for (int k = 0; k < length; ++k) {
-                bool last = k == length - 1;
-                addBranch(k == 0 ? prefix : "", last ? branchWord(gen, true) : branchWord(gen, false), target);
-            }
-        } else {
-            std::string word = gen.chance(50) ? "BBS" : "BBC";
-            std::string operand = std::to_string(gen.below(8)) + ",$" + std::to_string(10 + gen.below(80)) + "," +
-                                  labelName(pickTarget(gen, labelPos, pos));
-            addBranch(prefix, word, operand);
-        }
+    for (int pos = 0; pos < items; ++pos) {
+        addItem(draft, placeLabels(draft, pos), pos);
     }
-    for (const std::string& line : lines) {
-        program.text += line + "\n";
+    draft.lines.push_back(placeLabels(draft, items) + "\tRTS");
+    for (const std::string& line : draft.lines) {
+        draft.program.text += line + "\n";
     }
-    return program;
+    return draft.program;
 }
 
 std::string readFile(const std::string& path)
