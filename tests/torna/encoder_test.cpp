@@ -152,4 +152,15 @@ TEST_F(EncoderTest, ReportsOperandErrors)
               "t.qsm(10): E010: addressing mode not available \"ZP,Y\"\n");
 }
 
+TEST_F(EncoderTest, RefusesMalformedIndirectOperands)
+{
+    encode("\tLDA\t($12,X),Y\n\tLDA\t($12),X\n\tLDA\t($12\n\tLDA\t($12,Y)\n\tJMP\t($1234),Y");
+    EXPECT_EQ(output,
+              "t.qsm(3): E002: bad operand \"($12,X),Y\"\n"
+              "t.qsm(4): E002: bad operand \"($12),X\"\n"
+              "t.qsm(5): E002: bad operand \"($12\"\n"
+              "t.qsm(6): E002: bad operand \"($12,Y)\"\n"
+              "t.qsm(7): E010: addressing mode not available \"($1234),Y\"\n");
+}
+
 }  // namespace

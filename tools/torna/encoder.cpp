@@ -33,6 +33,12 @@ char cutIndexRegister(std::string& text)
     return reg[0];
 }
 
+// True for the ",Y" (blanks allowed, either case) that follows "(zp)".
+bool isIndexY(const std::string& tail)
+{
+    return !tail.empty() && tail[0] == ',' && upperCase(trimBlanks(tail.substr(1))) == "Y";
+}
+
 ShapedOperand shapeIndirect(const std::string& operand)
 {
     size_t close = operand.rfind(')');
@@ -42,14 +48,13 @@ ShapedOperand shapeIndirect(const std::string& operand)
     std::string inner = trimBlanks(operand.substr(1, close - 1));
     std::string tail = trimBlanks(operand.substr(close + 1));
     char innerReg = cutIndexRegister(inner);
-    if (tail.empty()) {
-        if (innerReg == 'X') {
-            return {ShapeIndirectX, inner};
-        }
-        return {innerReg == 0 ? ShapeIndirect : ShapeBad, inner};
+    if (tail.empty() && innerReg == 'X') {
+        return {ShapeIndirectX, inner};
     }
-    std::string indexed = "0" + tail;
-    if (innerReg == 0 && cutIndexRegister(indexed) == 'Y' && indexed == "0") {
+    if (tail.empty() && innerReg == 0) {
+        return {ShapeIndirect, inner};
+    }
+    if (innerReg == 0 && isIndexY(tail)) {
         return {ShapeIndirectY, inner};
     }
     return {ShapeBad, operand};
