@@ -7,11 +7,26 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace {
 
 constexpr size_t CopyChunk = 1 << 16;  // bytes moved per read when a rename is refused
+
+// Copies every byte of `in` into `out`; true only if every read and write
+// succeeded. Closes neither.
+bool copyStreamBytes(FILE* in, FILE* out) {
+    std::vector<char> chunk(CopyChunk);
+    for (;;) {
+        size_t got = fread(chunk.data(), 1, chunk.size(), in);
+        if (got == 0)
+            return !ferror(in);
+        if (fwrite(chunk.data(), 1, got, out) != got)
+            return false;
+    }
+}
 
 // Copies every byte of the file `from` into `to` (emptied first); true only if
 // every read, write and the final close succeeded.
@@ -24,23 +39,34 @@ bool copyFileBytes(const char* from, const char* to) {
         fclose(in);
         return false;
     }
-    std::vector<char> chunk(CopyChunk);
-    bool ok = true;
-    for (;;) {
-        size_t got = fread(chunk.data(), 1, chunk.size(), in);
-        if (got == 0)
-            break;
-        if (fwrite(chunk.data(), 1, got, out) != got) {
-            ok = false;
-            break;
-        }
-    }
-    if (ferror(in))
-        ok = false;
+    bool ok = copyStreamBytes(in, out);
     fclose(in);
     if (fclose(out) != 0)
         ok = false;
     return ok;
+}
+
+// Copies `temp` into a new file in the directory of `target`, with `mode`, and
+// renames it over `target` there: one step on the target's own file system.
+// False, with nothing left behind, when that directory takes no new file.
+bool replaceFromBeside(const char* temp, const char* target, mode_t mode) {
+    std::string name = target;
+    size_t slash = name.rfind('/');
+    name = (slash == std::string::npos ? std::string() : name.substr(0, slash + 1)) + "tmpbra00.XXXXXX";
+    int fd = mkstemp(name.data());
+    if (fd < 0)
+        return false;
+    FILE* out = fdopen(fd, "wb");
+    FILE* in = out ? fopen(temp, "rb") : nullptr;
+    bool ok = in && copyStreamBytes(in, out) && fchmod(fd, mode) == 0;
+    if (in)
+        fclose(in);
+    if (out ? fclose(out) != 0 : close(fd) != 0)
+        ok = false;
+    if (ok && rename(name.c_str(), target) == 0)
+        return true;
+    unlink(name.c_str());
+    return false;
 }
 
 }  // namespace
@@ -66,12 +92,22 @@ FILE* openFreshOutput(const char* name) {
 
 bool replaceFile(const char* temp, const char* target) {
     struct stat info;
-    if (stat(target, &info) == 0)
-        chmod(temp, info.st_mode & 07777);
+    mode_t mode = 0644;
+    if (stat(target, &info) == 0) {
+        mode = info.st_mode & 07777;
+        chmod(temp, mode);
+    }
     if (rename(temp, target) == 0)
         return true;
     // Refused, typically because the target lies on another file system than the
-    // temporary: write the text into the target itself. Its own permission bits stay.
+    // temporary: bring the text over there first, so the target still changes in one step.
+    if (replaceFromBeside(temp, target, mode)) {
+        unlink(temp);
+        return true;
+    }
+    // Its directory takes no new file: write the text into the target itself.
+    // Its own permission bits stay, and "tmpbra00" holds the whole text until the
+    // copy is complete.
     if (!copyFileBytes(temp, target))
         return false;
     unlink(temp);

@@ -133,4 +133,58 @@ TEST_F(PlatformFiles, ReplaceCopiesWhenTheRenameIsRefused) {
     EXPECT_FALSE(fs::exists("tmpbra00"));
 }
 
+// Across file systems the text is first copied beside the target and renamed
+// there, so a kill during the copy never leaves the target half written: the
+// target is a new file, and no copy is left beside it.
+TEST_F(PlatformFiles, ReplaceAcrossFileSystemsStillChangesTheTargetInOneStep) {
+    char pattern[] = "/dev/shm/kelvad-platformfiles.XXXXXX";
+    if (!fs::is_directory("/dev/shm") || !mkdtemp(pattern))
+        GTEST_SKIP() << "no /dev/shm";
+    fs::path elsewhere = pattern;
+    struct stat here, there, before, after;
+    stat(".", &here);
+    stat(pattern, &there);
+    std::string target = (elsewhere / "prog.qsm").string();
+    writeFile(target, "old\n");
+    chmod(target.c_str(), 0604);
+    stat(target.c_str(), &before);
+    writeFile("tmpbra00", "new\n");
+    bool replaced = replaceFile("tmpbra00", target.c_str());
+    stat(target.c_str(), &after);
+    std::string text = readFile(target);
+    size_t entries = std::distance(fs::directory_iterator(elsewhere), fs::directory_iterator());
+    fs::remove_all(elsewhere);
+    if (here.st_dev == there.st_dev)
+        GTEST_SKIP() << "/dev/shm is on the file system of the scratch directory";
+    EXPECT_TRUE(replaced);
+    EXPECT_EQ(text, "new\n");
+    EXPECT_NE(before.st_ino, after.st_ino);
+    EXPECT_EQ(after.st_mode & 07777, 0604u);
+    EXPECT_EQ(entries, 1u);
+    EXPECT_FALSE(fs::exists("tmpbra00"));
+}
+
+// A directory that takes no new entry (immutable, as root can make it): the
+// text is written into the target itself, which keeps its own file and bits.
+TEST_F(PlatformFiles, ReplaceWritesIntoTheTargetWhenItsDirectoryIsLocked) {
+    fs::create_directory("locked");
+    writeFile("locked/prog.qsm", "old text\n");
+    chmod("locked/prog.qsm", 0600);
+    struct stat before, after;
+    stat("locked/prog.qsm", &before);
+    if (system("chattr +i locked 2>/dev/null") != 0)
+        GTEST_SKIP() << "chattr +i is not possible here";
+    writeFile("tmpbra00", "new\n");
+    bool replaced = replaceFile("tmpbra00", "locked/prog.qsm");
+    stat("locked/prog.qsm", &after);
+    size_t entries = std::distance(fs::directory_iterator("locked"), fs::directory_iterator());
+    EXPECT_EQ(system("chattr -i locked"), 0);
+    EXPECT_TRUE(replaced);
+    EXPECT_EQ(readFile("locked/prog.qsm"), "new\n");
+    EXPECT_EQ(before.st_ino, after.st_ino);
+    EXPECT_EQ(after.st_mode & 07777, 0600u);
+    EXPECT_EQ(entries, 1u);
+    EXPECT_FALSE(fs::exists("tmpbra00"));
+}
+
 }  // namespace
