@@ -5,11 +5,15 @@ kelvad=$(cd "$(dirname "$KELVAD")" && pwd)/$(basename "$KELVAD")
 fake=$(cd "$(dirname "$FAKE")" && pwd)/$(basename "$FAKE")
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/kelvad-fault.XXXXXX")
 shm_dirs=()
+mounts=()  # mount points to undo before the scratch directory goes
 checks=0
 failures=0
 
 cleanup_scratch() {
   local dir
+  for dir in "${mounts[@]+"${mounts[@]}"}"; do
+    umount "$dir" 2>/dev/null
+  done
   for dir in "${shm_dirs[@]+"${shm_dirs[@]}"}"; do
     chattr -R -i "$dir" 2>/dev/null
     rm -rf "$dir"
@@ -78,3 +82,27 @@ finish() {
   echo "$((checks - failures)) passed, $failures failed"
   [ "$failures" -eq 0 ]
 }
+
+generated=";This is the line which kelvad generated"
+# A two-line source, the tag line that reports its branch, and its text after one pass.
+small_source=$'\tNOP\n\tBEQ\tFAR\n'
+small_rewritten=$'\tNOP\n\tBNE\t..lop1\t'"$generated"$'\n\tJMP\tFAR\t'"$generated"$'\n..lop1:\n'
+
+# new_case NAME [SOURCE_PATH]: a work directory holding prog.qsm (the small
+# source) and a fake whose pass-1 run reports line 2 of SOURCE_PATH (default prog.qsm).
+new_case() {
+  local work
+  work=$(new_work "$1")
+  printf '%s' "$small_source" >"$work/prog.qsm"
+  mkdir -p "$work/runs/2"
+  printf '%s 2 E18: branch out of range "FAR"\n' "${2:-prog.qsm}" >"$work/runs/2/tag"
+  echo "$work"
+}
+
+# check_text WHAT FILE TEXT: FILE holds exactly TEXT.
+check_text() {
+  if [ -f "$2" ] && [ "$(cat "$2"; echo x)" == "${3}x" ]; then pass; else fail "$1: $2 does not hold the expected text"; fi
+}
+
+mode_of() { stat -c %a "$1"; }
+inode_of() { stat -c %i "$1"; }
