@@ -161,9 +161,16 @@ bool isWrittenForGap(const std::string& line, const SourceFile& source, size_t f
         return true;
     if (body.find("JMP") != std::string::npos)
         return true;
-    for (size_t i = from; i < to; ++i)
-        if (line == source.lines[i] || line == ";" + source.lines[i] || body == ";" + bodyOf(source.lines[i]))
+    for (size_t i = from; i < to; ++i) {
+        const std::string& own = source.lines[i];
+        if (line == own)
             return true;
+        // The "-COMMENT" copy: ';', the line as read, and a line end if it had none.
+        std::string rest = line.compare(0, 1, ";") == 0 && line.compare(1, own.size(), own) == 0
+                               ? line.substr(1 + own.size()) : "-";
+        if (rest.empty() || rest == "\n" || rest == "\r\n")
+            return true;
+    }
     return false;
 }
 

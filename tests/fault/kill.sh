@@ -90,7 +90,7 @@ run_kelvad "$scratch/work" prog.qsm -.
 span_ns=$(( $(date +%s%N) - start ))
 check_equal "timed run status" 0 "$status"
 
-killed=0 finished=0 temporaries=0
+killed=0 finished=0 temporaries=0 beside=0
 declare -A states  # the version index of each file after a kill, e.g. "2 2 1 1"
 
 for run in $(seq 1 "$runs"); do
@@ -106,6 +106,12 @@ for run in $(seq 1 "$runs"); do
   result=$?
   if [ "$result" -eq 137 ]; then killed=$((killed + 1)); else finished=$((finished + 1)); fi
   [ -e "$scratch/work/tmpbra00" ] && temporaries=$((temporaries + 1))
+  # A kill while the text was being brought over to the other file system
+  # leaves its copy there, beside the untouched file.
+  if [ -n "$shm" ] && compgen -G "$shm/tmpbra00.*" >/dev/null; then
+    beside=$((beside + 1))
+    rm -f "$shm"/tmpbra00.*
+  fi
   k=0
   state=""
   for file in "${files[@]}"; do
@@ -127,7 +133,7 @@ for run in $(seq 1 "$runs"); do
   states["$state"]=$(( ${states["$state"]:-0} + 1 ))
 done
 echo "kill runs: $runs ($killed killed while running, $finished already done); run length ${span_ns}ns;" \
-  "tmpbra00 left by $temporaries; files per run: ${#files[@]}${shm:+ (the last on another file system)}"
+  "tmpbra00 left by $temporaries${shm:+, a copy beside the file on the other file system by $beside}; files per run: ${#files[@]}${shm:+ (the last on another file system)}"
 echo "versions found (0 = before the first pass, $passes = the end; one figure per file) and how often:"
 for state in "${!states[@]}"; do echo "  $state: ${states[$state]}"; done | sort
 finish
