@@ -34,7 +34,7 @@ FILE* openFreshOutput(const char* name);
 // Puts the text of `temp` in place of `target` so that `target` always holds its
 // old or its whole new text, keeping target's permission bits. Tries a rename in
 // one step; then a copy to a new file in target's directory renamed over it;
-// then, where that directory takes no new file, a copy into `target` itself,
-// `temp` being removed only after it. Returns false, with `temp` left in
-// place, when none works.
+// then, where that directory takes no new file (but not when the copy itself
+// failed), a copy into `target` itself, `temp` being removed only after it.
+// Returns false, with `temp` left in place, when none works.
 bool replaceFile(const char* temp, const char* target);

@@ -46,16 +46,23 @@ bool copyFileBytes(const char* from, const char* to) {
     return ok;
 }
 
+// How bringing the text over beside the target went.
+enum BesideResult {
+    BesideReplaced,  // the target holds the new text
+    BesideRefused,   // no new file there, or it could not take the target's name
+    BesideFailed,    // the copy failed (a full disk, say): writing into the target would fail too
+};
+
 // Copies `temp` into a new file in the directory of `target`, with `mode`, and
 // renames it over `target` there: one step on the target's own file system.
-// False, with nothing left behind, when that directory takes no new file.
-bool replaceFromBeside(const char* temp, const char* target, mode_t mode) {
+// Nothing is left behind unless the result is BesideReplaced.
+BesideResult replaceFromBeside(const char* temp, const char* target, mode_t mode) {
     std::string name = target;
     size_t slash = name.rfind('/');
     name = (slash == std::string::npos ? std::string() : name.substr(0, slash + 1)) + "tmpbra00.XXXXXX";
     int fd = mkstemp(name.data());
     if (fd < 0)
-        return false;
+        return BesideRefused;
     FILE* out = fdopen(fd, "wb");
     FILE* in = out ? fopen(temp, "rb") : nullptr;
     bool ok = in && copyStreamBytes(in, out) && fchmod(fd, mode) == 0;
@@ -64,9 +71,9 @@ bool replaceFromBeside(const char* temp, const char* target, mode_t mode) {
     if (out ? fclose(out) != 0 : close(fd) != 0)
         ok = false;
     if (ok && rename(name.c_str(), target) == 0)
-        return true;
+        return BesideReplaced;
     unlink(name.c_str());
-    return false;
+    return ok ? BesideRefused : BesideFailed;
 }
 
 }  // namespace
@@ -101,10 +108,14 @@ bool replaceFile(const char* temp, const char* target) {
         return true;
     // Refused, typically because the target lies on another file system than the
     // temporary: bring the text over there first, so the target still changes in one step.
-    if (replaceFromBeside(temp, target, mode)) {
+    BesideResult beside = replaceFromBeside(temp, target, mode);
+    if (beside == BesideReplaced) {
         unlink(temp);
         return true;
     }
+    // A copy that failed there would fail in the target too, after emptying it.
+    if (beside == BesideFailed)
+        return false;
     // Its directory takes no new file: write the text into the target itself.
     // Its own permission bits stay, and "tmpbra00" holds the whole text until the
     // copy is complete.

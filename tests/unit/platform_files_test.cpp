@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -162,6 +164,35 @@ TEST_F(PlatformFiles, ReplaceAcrossFileSystemsStillChangesTheTargetInOneStep) {
     EXPECT_EQ(after.st_mode & 07777, 0604u);
     EXPECT_EQ(entries, 1u);
     EXPECT_FALSE(fs::exists("tmpbra00"));
+}
+
+// A copy beside the target that fails for want of room (here a file-size
+// limit) would fail inside the target too: the target is left untouched.
+TEST_F(PlatformFiles, ReplaceLeavesTheTargetAloneWhenTheCopyBesideItFails) {
+    char pattern[] = "/dev/shm/kelvad-platformfiles.XXXXXX";
+    if (!fs::is_directory("/dev/shm") || !mkdtemp(pattern))
+        GTEST_SKIP() << "no /dev/shm";
+    fs::path elsewhere = pattern;
+    std::string target = (elsewhere / "prog.qsm").string();
+    std::string oldText(1000, 'o'), newText(20000, 'n');
+    writeFile(target, oldText);
+    writeFile("tmpbra00", newText);
+    rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 8 * 1024;
+    void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool replaced = replaceFile("tmpbra00", target.c_str());
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, oldHandler);
+    std::string text = readFile(target);
+    size_t entries = std::distance(fs::directory_iterator(elsewhere), fs::directory_iterator());
+    fs::remove_all(elsewhere);
+    EXPECT_FALSE(replaced);
+    EXPECT_TRUE(text == oldText) << "the target now holds " << text.size() << " bytes";
+    EXPECT_EQ(entries, 1u);
+    EXPECT_TRUE(readFile("tmpbra00") == newText);
 }
 
 // A directory that takes no new entry (immutable, as root can make it): the
