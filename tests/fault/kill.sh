@@ -44,42 +44,7 @@ for pass in $(seq 1 "$passes"); do
 done
 cp "$fake" "$template/torna"
 
-# A work directory holding the original file set.
-lay_out() {
-  rm -rf "$scratch/work"
-  cp -R "$template" "$scratch/work"
-  for file in "${files[@]}"; do
-    case "$file" in /*) cp "$file.orig" "$file" ;; esac
-  done
-}
-
-# Reference run: the assembler, wrapped, saves every file before each run, so
-# the complete versions are those and the files at the end.
-lay_out
-mv "$scratch/work/torna" "$scratch/work/faketorna"
-cat >"$scratch/work/torna" <<WRAP
-#!/usr/bin/env bash
-n=\$(( \$(cat snap.count 2>/dev/null || echo 0) + 1 )); echo \$n >snap.count
-k=0; for f in ${files[*]}; do k=\$((k + 1)); cp "\$f" "snap.\$n.\$k"; done
-exec ./faketorna "\$@"
-WRAP
-chmod +x "$scratch/work/torna"
-run_kelvad "$scratch/work" prog.qsm -.
-check_equal "reference run status" 0 "$status"
-declare -A allowed
-k=0
-for file in "${files[@]}"; do
-  k=$((k + 1))
-  index=0
-  for version in "$scratch"/work/snap.*."$k" "$file"; do
-    case "$version" in /*) ;; *) version=$scratch/work/$version ;; esac
-    sum=$(md5sum <"$version" | cut -d' ' -f1)
-    if [ -z "${allowed["$k:$sum"]+x}" ]; then
-      allowed["$k:$sum"]=$index
-      index=$((index + 1))
-    fi
-  done
-done
+record_versions prog.qsm -.
 versions=$(( ${#allowed[@]} / ${#files[@]} ))
 check_equal "distinct versions per file (first run, $passes passes, last run)" $((passes + 1)) "$versions"
 
@@ -116,18 +81,18 @@ for run in $(seq 1 "$runs"); do
   state=""
   for file in "${files[@]}"; do
     k=$((k + 1))
-    case "$file" in /*) path=$file ;; *) path=$scratch/work/$file ;; esac
+    path=$(path_of "$file")
     if [ ! -f "$path" ]; then
       fail "run $run (killed after ${delay_ns}ns): $file is missing"
       continue
     fi
-    sum=$(md5sum <"$path" | cut -d' ' -f1)
-    if [ -z "${allowed["$k:$sum"]+x}" ]; then
+    version=$(version_of "$k" "$path")
+    if [ -z "$version" ]; then
       fail "run $run (killed after ${delay_ns}ns): $file is no complete version ($(wc -c <"$path") bytes)"
       cp "$path" "$scratch/broken.$run.$k"
     else
       pass
-      state="$state${state:+ }${allowed["$k:$sum"]}"
+      state="$state${state:+ }$version"
     fi
   done
   states["$state"]=$(( ${states["$state"]:-0} + 1 ))

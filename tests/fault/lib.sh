@@ -106,3 +106,63 @@ check_text() {
 
 mode_of() { stat -c %a "$1"; }
 inode_of() { stat -c %i "$1"; }
+
+# ---- file sets rewritten over several passes. The caller sets `files` (names
+# relative to the work directory, or absolute with the original beside them as
+# NAME.orig) and `template` (a work directory with ./torna and runs/).
+
+# The work directory $scratch/work, holding the original file set.
+lay_out() {
+  local file
+  rm -rf "$scratch/work"
+  cp -R "$template" "$scratch/work"
+  for file in "${files[@]}"; do
+    case "$file" in /*) cp "$file.orig" "$file" ;; esac
+  done
+}
+
+path_of() {
+  case "$1" in /*) echo "$1" ;; *) echo "$scratch/work/$1" ;; esac
+}
+
+# record_versions ARGS...: a reference run of kelvad ARGS whose assembler,
+# wrapped, saves every file before each run; the complete versions of file k
+# are those and the file at the end. Fills allowed["k:md5"] with the version's
+# index (0 the original) and final["k"] with the last one's md5.
+declare -A allowed final
+record_versions() {
+  local file version sum k=0 index
+  lay_out
+  mv "$scratch/work/torna" "$scratch/work/faketorna"
+  cat >"$scratch/work/torna" <<WRAP
+#!/usr/bin/env bash
+n=\$(( \$(cat snap.count 2>/dev/null || echo 0) + 1 )); echo \$n >snap.count
+k=0; for f in ${files[*]}; do k=\$((k + 1)); cp "\$f" "snap.\$n.\$k"; done
+exec ./faketorna "\$@"
+WRAP
+  chmod +x "$scratch/work/torna"
+  run_kelvad "$scratch/work" "$@"
+  check_equal "reference run status" 0 "$status"
+  for file in "${files[@]}"; do
+    k=$((k + 1))
+    index=0
+    for version in "$scratch"/work/snap.*."$k" "$(path_of "$file")"; do
+      sum=$(md5sum <"$version" | cut -d' ' -f1)
+      if [ -z "${allowed["$k:$sum"]+x}" ]; then
+        allowed["$k:$sum"]=$index
+        index=$((index + 1))
+      fi
+    done
+    final["$k"]=$sum
+  done
+}
+
+# version_of K PATH: the index of the complete version of file K that PATH
+# holds; nothing when it holds none (or is missing).
+version_of() {
+  [ -f "$2" ] || return 0
+  local sum
+  sum=$(md5sum <"$2" | cut -d' ' -f1)
+  [ -n "${allowed["$1:$sum"]+x}" ] && echo "${allowed["$1:$sum"]}"
+  return 0
+}
