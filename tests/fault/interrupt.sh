@@ -18,12 +18,11 @@ start_kelvad() {
   set +m
 }
 
-# interrupt_when WORK TEST: sends SIGINT to the group once `test` holds (10 s at most).
+# interrupt_when WORK TEST: sends SIGINT to the group once `test` holds (30 s at most).
 interrupt_when() {
-  local waited=0
+  local deadline=$((SECONDS + 30))
   until eval "$2"; do
-    waited=$((waited + 1))
-    [ "$waited" -gt 100000 ] && break
+    [ "$SECONDS" -ge "$deadline" ] && break
   done
   kill -INT -- "-$pid" 2>/dev/null
   wait "$pid"
