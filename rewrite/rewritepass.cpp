@@ -130,8 +130,9 @@ bool expandBranch(const BranchError*& error, StructuredHandling handling) {
     }
     std::string upperMnemonic;
     copyUpper(upperMnemonic, mnemonicBuf);
-    writeExpansion(upperMnemonic, lookupInverse(upperMnemonic.c_str()), operand, comment, prefix,
-                   error->target);
+    // As in the scan, a NUL must not cut the word short: "BRA\0X" is no BRA.
+    int code = upperMnemonic.find('\0') == std::string::npos ? lookupInverse(upperMnemonic.c_str()) : 0;
+    writeExpansion(upperMnemonic, code, operand, comment, prefix, error->target);
     return true;
 }
 

@@ -215,6 +215,22 @@ TEST_F(RewritePass, OwnerLineWithoutKeywordStops) {
     EXPECT_EQ(readFile("prog.qsm"), "\tLDA\tX\n");
 }
 
+// A NUL inside the word: the scan takes "BRA\0" for no branch, and so must the
+// rewrite. Read as BRA, it once let the next line reuse label 1 in a chain the
+// JMP never opened, defining ..lop1 twice.
+TEST_F(RewritePass, WordWithANulIsNoBranch) {
+    const char raw[] = "\tBEQ\tFAR\n\tNOP\n\tBRA\0\tFAR\n\tBEQ\tFAR\n";
+    const std::string text(raw, sizeof raw - 1);
+    writeFile("prog.qsm", text);
+    for (long line : {1, 3, 4})
+        addBranchError("prog.qsm", line, "FAR");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(statusOf([] { scanSources(); rewriteSources(); }), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), " Error : Illegal source file\n\n");
+    EXPECT_EQ(readFile("prog.qsm"), text);
+    EXPECT_FALSE(fs::exists("tmpbra00"));
+}
+
 TEST_F(RewritePass, MissingSecondFileLeavesTheFirstReplaced) {
     writeFile("a.qsm", "\tBEQ\tX\n");
     writeFile("b.qsm", "\tBEQ\tY\n");
