@@ -1,7 +1,9 @@
 // Whole-line reads from the slot streams through a large chunk buffer.
 #include "common/lineio.h"
 
+#include <climits>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "common/globals.h"
@@ -16,9 +18,53 @@ struct SlotReader {
     std::vector<char> chunk;
     size_t pos = 0;
     size_t end = 0;
+    std::string spill;  // a line that crosses the end of the chunk, gathered whole
 };
 
 SlotReader readers[SlotCount];
+
+constexpr int CountBlock = 64;  // bytes whose line ends are counted in one go
+
+// Refills an empty chunk; false at the end of the file or on a read error (the
+// caller asks ferror).
+bool refill(SlotReader& reader, FILE* stream) {
+    if (reader.chunk.empty())
+        reader.chunk.resize(ChunkSize);
+    reader.pos = 0;
+    reader.end = fread(reader.chunk.data(), 1, reader.chunk.size(), stream);
+    return reader.end != 0;
+}
+
+// Line ends among the CountBlock bytes at p; a loop the compiler turns into a
+// few vector compares (a byte-wide count keeps it in byte lanes).
+unsigned lineEndsInBlock(const char* p) {
+    unsigned char count = 0;
+    for (int i = 0; i < CountBlock; ++i)
+        count += p[i] == '\n';
+    return count;
+}
+
+// Finds up to `limit` line ends in [p, end): `stop` is just past the last one
+// found, or `end` when there are fewer. Returns how many it found.
+long skipLines(const char* p, const char* end, long limit, const char*& stop) {
+    long found = 0;
+    // Counting a whole block is cheaper than finding each line end in it.
+    while (end - p >= CountBlock) {
+        unsigned count = lineEndsInBlock(p);
+        if (found + static_cast<long>(count) >= limit)
+            break;
+        found += count;
+        p += CountBlock;
+    }
+    for (; p < end; ++p) {
+        if (*p == '\n' && ++found == limit) {
+            stop = p + 1;
+            return found;
+        }
+    }
+    stop = end;
+    return found;
+}
 
 }  // namespace
 
@@ -37,30 +83,60 @@ void detachStream(int slot) {
     readers[slot].pos = readers[slot].end = 0;
 }
 
-bool readLine(int slot, std::string& line) {
+bool readLineInPlace(int slot, const char*& data, size_t& size) {
     SlotReader& reader = readers[slot];
-    FILE* stream = streams[slot];
-    line.clear();
-    if (reader.chunk.empty())
-        reader.chunk.resize(ChunkSize);
-    for (;;) {
-        const char* start = reader.chunk.data() + reader.pos;
-        size_t left = reader.end - reader.pos;
-        const void* newline = left ? memchr(start, '\n', left) : nullptr;
-        if (newline) {
-            size_t take = static_cast<const char*>(newline) - start + 1;
-            line.append(start, take);
-            reader.pos += take;
-            return true;
-        }
-        line.append(start, left);
-        reader.pos = reader.end = 0;
-        // A read error ends the input like the end of the file; the caller asks ferror.
-        size_t got = fread(reader.chunk.data(), 1, reader.chunk.size(), stream);
-        if (got == 0)
-            return !line.empty();
-        reader.end = got;
+    const char* start = reader.chunk.data() + reader.pos;
+    size_t left = reader.end - reader.pos;
+    if (const void* newline = left ? memchr(start, '\n', left) : nullptr) {
+        data = start;
+        size = static_cast<const char*>(newline) - start + 1;
+        reader.pos += size;
+        return true;
     }
+    reader.spill.assign(start, left);
+    reader.pos = reader.end;
+    while (refill(reader, streams[slot])) {
+        start = reader.chunk.data();
+        const void* newline = memchr(start, '\n', reader.end);
+        size_t take = newline ? static_cast<const char*>(newline) - start + 1 : reader.end;
+        reader.spill.append(start, take);
+        reader.pos = take;
+        if (newline)
+            break;
+    }
+    // At the end of the input (or a read error) a line without a line end is still a line.
+    data = reader.spill.data();
+    size = reader.spill.size();
+    return size != 0;
+}
+
+bool readLine(int slot, std::string& line) {
+    const char* data;
+    size_t size;
+    if (!readLineInPlace(slot, data, size)) {
+        line.clear();
+        return false;
+    }
+    line.assign(data, size);
+    return true;
+}
+
+long copyLines(int slot, FILE* out, long count) {
+    SlotReader& reader = readers[slot];
+    long limit = count < 0 ? LONG_MAX : count;
+    long copied = 0;
+    bool partLine = false;  // the bytes written last end inside a line
+    while (copied < limit) {
+        if (reader.pos == reader.end && !refill(reader, streams[slot]))
+            return partLine ? copied + 1 : copied;
+        const char* start = reader.chunk.data() + reader.pos;
+        const char* stop;
+        copied += skipLines(start, reader.chunk.data() + reader.end, limit - copied, stop);
+        writeBytes(out, start, stop - start);
+        reader.pos += stop - start;
+        partLine = stop[-1] != '\n';
+    }
+    return copied;
 }
 
 void writeBytes(FILE* stream, const char* text, size_t size) {

@@ -17,6 +17,15 @@ void detachStream(int slot);
 // or on a read error (the stream's error indicator tells which).
 bool readLine(int slot, std::string& line);
 
+// Reads the next whole line like readLine, without copying it: `data` and `size`
+// give its bytes, line end included, valid until the slot is read again.
+bool readLineInPlace(int slot, const char*& data, size_t& size);
+
+// Copies up to `count` whole lines (all that are left when count is negative)
+// of the slot's stream to `out`, byte for byte, and returns how many it copied;
+// a last line without a line end counts as one.
+long copyLines(int slot, FILE* out, long count);
+
 // Writes `size` bytes to `stream`; failures show in its error indicator.
 void writeBytes(FILE* stream, const char* text, size_t size);
 inline void writeText(FILE* stream, const std::string& text) { writeBytes(stream, text.data(), text.size()); }

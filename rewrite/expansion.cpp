@@ -1,6 +1,7 @@
 // The long-branch expansion of one reported branch line.
 #include "rewrite/expansion.h"
 
+#include <charconv>
 #include <string>
 
 #include "common/globals.h"
@@ -32,29 +33,48 @@ int takeLabel() {
     return labelNo;
 }
 
-std::string labelName(int number) { return "..lop" + std::to_string(number); }
+// The line being composed. One buffer for all of them, so that a hundred
+// thousand expansions cost no allocation each.
+std::string composed;
 
-void writeLabelLine(int number) { writeGenerated(labelName(number) + ":\n"); }
+// Appends the label name "..lop<number>".
+void appendLabel(std::string& text, int number) {
+    char digits[12];
+    char* end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    text += "..lop";
+    text.append(digits, end - digits);
+}
+
+std::string labelName(int number) {
+    std::string name;
+    appendLabel(name, number);
+    return name;
+}
+
+void writeLabelLine(int number) {
+    composed.clear();
+    appendLabel(composed, number);
+    composed += ":\n";
+    writeGenerated(composed);
+}
 
 // Every tab stays a tab and every other character becomes a space, so the JMP
 // below stands in the column of the branch mnemonic above it.
-std::string blankPrefixOf(const std::string& prefix) {
-    std::string blanks(prefix.size(), ' ');
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        if (prefix[i] == '\t')
-            blanks[i] = '\t';
-    }
-    return blanks;
+void appendBlankPrefix(std::string& text, const std::string& prefix) {
+    for (char c : prefix)
+        text += c == '\t' ? '\t' : ' ';
 }
 
 // The comment of the branch line that ends its jump line; the line's own
 // comment lacks a line end only on a last line, and the label follows on a line of its own.
-std::string jumpComment(const std::string& comment) {
-    if (optComment)
-        return GeneratedComment;
+void appendJumpComment(std::string& text, const std::string& comment) {
+    if (optComment) {
+        text += GeneratedComment;
+        return;
+    }
+    text += comment;
     if (comment.empty() || comment.back() != '\n')
-        return comment + "\n";
-    return comment;
+        text += '\n';
 }
 
 void writeHeldLine(const std::string& line) {
@@ -111,12 +131,27 @@ void expandConditional(const std::string& upperMnemonic, int code, std::string& 
     writeHeldLine(prevLineBuf1);
     writeLineAsComment();
     const char* word = chainNext ? upperMnemonic.c_str() : BranchMnemonicTable[code - 1].mnemonic;
-    writeGenerated(prefix + word + "\t" + head + labelName(label) + "\t" + GeneratedComment);
+    composed.clear();
+    composed += prefix;
+    composed += word;
+    composed += '\t';
+    composed += head;
+    appendLabel(composed, label);
+    composed += '\t';
+    composed += GeneratedComment;
+    writeGenerated(composed);
     if (chainNext)
         return;
     if (chainPrev)
         writeLabelLine(label - 1);
-    writeGenerated(blankPrefixOf(prefix) + jumpWord + "\t" + jumpTarget + "\t" + jumpComment(comment));
+    composed.clear();
+    appendBlankPrefix(composed, prefix);
+    composed += jumpWord;
+    composed += '\t';
+    composed += jumpTarget;
+    composed += '\t';
+    appendJumpComment(composed, comment);
+    writeGenerated(composed);
     writeLabelLine(label);
 }
 
@@ -150,7 +185,14 @@ void expandUnconditional(const std::string& upperMnemonic, const std::string& op
         writeHeldLine(prevLineBuf1);
     }
     writeLineAsComment();
-    writeGenerated(prefix + jumpWord + "\t" + target + "\t" + jumpComment(comment));
+    composed.clear();
+    composed += prefix;
+    composed += jumpWord;
+    composed += '\t';
+    composed += target;
+    composed += '\t';
+    appendJumpComment(composed, comment);
+    writeGenerated(composed);
     if (redirect)
         writeLabelLine(redirect);
 }

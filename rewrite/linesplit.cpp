@@ -11,6 +11,7 @@ const char* const GeneratedComment = ";This is the line which kelvad generated\n
 namespace {
 
 constexpr int SplitCheckpoint = 983;
+const size_t GeneratedCommentSize = strlen(GeneratedComment);
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -39,6 +40,13 @@ size_t skipWord(const std::string& line, size_t pos, size_t end) {
     return pos;
 }
 
+// Puts `size` bytes from `text` into `part`. Clearing and appending keeps the
+// part's capacity and costs less than assign() on these short, hot copies.
+void setPart(std::string& part, const char* text, size_t size) {
+    part.clear();
+    part.append(text, size);
+}
+
 }  // namespace
 
 void splitLineParts(std::string& prefix, std::string& word, std::string& operand,
@@ -50,20 +58,20 @@ void splitLineParts(std::string& prefix, std::string& word, std::string& operand
         pos = skipBlanks(line, wordEnd, end);
         wordEnd = skipWord(line, pos, end);
     }
-    prefix.assign(line, 0, pos);
-    word.assign(line, pos, wordEnd - pos);
+    setPart(prefix, line.data(), pos);
+    setPart(word, line.data() + pos, wordEnd - pos);
 
     size_t semicolon = line.find(';', wordEnd);
     size_t operandEnd = semicolon < end ? semicolon : end;
     size_t operandStart = skipBlanks(line, wordEnd, operandEnd);
-    operand.assign(line, operandStart, operandEnd - operandStart);
+    setPart(operand, line.data() + operandStart, operandEnd - operandStart);
 
     // A bare ";" is an empty comment: the line gets the generated one instead.
     if (semicolon >= end || semicolon + 1 == end) {
-        comment = GeneratedComment;
+        setPart(comment, GeneratedComment, GeneratedCommentSize);
         return;
     }
-    comment.assign(line, semicolon, end - semicolon);
+    setPart(comment, line.data() + semicolon, end - semicolon);
     if (end < line.size())
         comment += '\n';
 }

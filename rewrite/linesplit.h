@@ -15,7 +15,7 @@ extern const char* const GeneratedComment;  // ";This is the line which kelvad g
 // blanks removed, trailing ones kept. `comment` gets the text from that ';' with
 // a "\n" line end (none when the line has none), or GeneratedComment when the
 // line has no comment or only a bare ";". Writes the trace checkpoint 983 when
-// tracing. The line is not changed.
+// tracing. The line is not changed; it must not be one of the parts.
 void splitSourceLine(std::string& prefix, std::string& operand, std::string& comment,
                      const std::string& line);
 

@@ -27,7 +27,8 @@ constexpr int ErrorCantTranslate = 4;
 
 int lookupInverse(const char* word) {
     for (const BranchMnemonic* row = BranchMnemonicTable; row->mnemonic; ++row) {
-        if (strcmp(row->mnemonic, word) == 0)
+        // Looked up for every reported line: the first letter settles most rows.
+        if (row->mnemonic[0] == word[0] && strcmp(row->mnemonic, word) == 0)
             return row->inverseRow;
     }
     return 0;

@@ -23,19 +23,24 @@ bool readSourceLine(std::string& line) {
 }
 
 bool copyThroughLine(long n) {
-    // The hot path: lineBuf keeps its capacity, so no line costs an allocation.
-    while (n == 0 || sourceLineNo < n) {
+    if (n != 0 && sourceLineNo >= n)
+        return true;
+    if (sourceLineNo == 0) {
         if (!readLine(SourceSlot, lineBuf))
             return false;
-        if (++sourceLineNo == 1)
-            takeLineEnd(lineBuf);
+        sourceLineNo = 1;
+        takeLineEnd(lineBuf);
         writeText(outputStream, lineBuf);
     }
-    return true;
+    // The hot path: the lines go out in large blocks, never one by one.
+    long wanted = n == 0 ? -1 : n - sourceLineNo;
+    long copied = copyLines(SourceSlot, outputStream, wanted);
+    sourceLineNo += copied;
+    return n != 0 && copied == wanted;
 }
 
 void writeGenerated(const std::string& text) {
-    if (lineEnd == "\n") {
+    if (lineEnd.size() == 1 && lineEnd[0] == '\n') {
         writeText(outputStream, text);
         return;
     }

@@ -3,8 +3,9 @@
 
 #include <string>
 
-// Copies source lines (into lineBuf, then to outputStream byte for byte) while
-// n is 0 or sourceLineNo is below n, counting each in sourceLineNo. True when
+// Copies source lines to outputStream byte for byte while n is 0 or
+// sourceLineNo is below n, counting each in sourceLineNo (a file's first line
+// passes through lineBuf, the rest goes in large blocks). True when
 // sourceLineNo reached n (also when it already had); false when the source
 // ended first (always false for n = 0). Reading a file's first line sets lineEnd.
 bool copyThroughLine(long n);

@@ -31,6 +31,10 @@ enum StructuredHandling {
 
 long lastHandledLine;  // lineNo of the last error handled in the current file
 
+// Parts of the line being rewritten, kept from line to line so that their
+// capacity is reused: no reported line costs an allocation.
+std::string prefixPart, operandPart, commentPart, upperMnemonicPart;
+
 // True for an error whose owner line this pass writes in long form.
 bool takesLongForm(const BranchError& error, StructuredHandling handling) {
     return handling == WriteLongForm && error.structKind != StructPlain;
@@ -118,7 +122,9 @@ bool expandBranch(const BranchError*& error, StructuredHandling handling) {
         return false;
     const BranchError* next = nextHandledError(error, handling);
     setChainFlags(*error, next);
-    std::string prefix, operand, comment;
+    std::string& prefix = prefixPart;
+    std::string& operand = operandPart;
+    std::string& comment = commentPart;
     splitSourceLine(prefix, operand, comment, lineBuf);
     if (operand.empty() || operand[0] != '.') {
         writeHeldLines();
@@ -128,7 +134,7 @@ bool expandBranch(const BranchError*& error, StructuredHandling handling) {
             return false;
         error = next;
     }
-    std::string upperMnemonic;
+    std::string& upperMnemonic = upperMnemonicPart;
     copyUpper(upperMnemonic, mnemonicBuf);
     // As in the scan, a NUL must not cut the word short: "BRA\0X" is no BRA.
     int code = upperMnemonic.find('\0') == std::string::npos ? lookupInverse(upperMnemonic.c_str()) : 0;

@@ -80,18 +80,25 @@ void traceRead(const FileScan& scan) {
     fflush(traceStream);
 }
 
-// Reads on until line `lineNo` is in lineBuf or the file has ended.
+// Reads on until line `lineNo` is in lineBuf or the file has ended. The lines
+// before it are only classified, in place, without a copy.
 void readUpTo(FileScan& scan, long lineNo) {
     while (scan.linesRead < lineNo) {
-        scan.lineRead = readLine(SourceSlot, lineBuf);
+        const char* data;
+        size_t size;
+        scan.lineRead = readLineInPlace(SourceSlot, data, size);
         traceRead(scan);
-        if (!scan.lineRead)
+        if (!scan.lineRead) {
+            lineBuf.clear();
             return;
-        scan.lineKeyword = classifyKeyword(lineBuf.data(), lineBuf.size());
+        }
+        scan.lineKeyword = classifyKeyword(data, size);
         ++scan.linesRead;
         for (const OwnerKeyword& owner : OwnerKeywords)
             if (owner.keyword == scan.lineKeyword)
                 scan.*owner.lastLine = scan.linesRead;
+        if (scan.linesRead == lineNo)
+            lineBuf.assign(data, size);
     }
 }
 

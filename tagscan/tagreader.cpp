@@ -2,7 +2,6 @@
 #include "tagscan/tagreader.h"
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -25,7 +24,6 @@ namespace {
 
 constexpr long OutOfRangeBranch = 18;  // the tag file's number for a branch out of reach
 
-std::string tagLineBuf;      // the current tag line, line end included
 std::string tagFileNameBuf;  // its file name field
 std::string tagTextBuf;      // its target text
 
@@ -57,8 +55,7 @@ SourceFileRecord* lastRecord = &fileList;
 }
 
 // The length of a line without its line end ("\n" or "\r\n").
-size_t contentSize(const std::string& line) {
-    size_t size = line.size();
+size_t contentSize(const char* line, size_t size) {
     if (size && line[size - 1] == '\n') {
         --size;
         if (size && line[size - 1] == '\r')
@@ -67,21 +64,28 @@ size_t contentSize(const std::string& line) {
     return size;
 }
 
+// White space and digits as "%ld" sees them in the C locale the tool runs in,
+// without a library call per character.
+bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
 // Reads a decimal number the way "%ld" does (leading white space, a sign,
 // digits), but only within [p, end), saturating instead of overflowing.
 // False when no digit stands there.
 bool readNumber(const char* p, const char* end, long& value) {
-    while (p < end && isspace(static_cast<unsigned char>(*p)))
+    while (p < end && isSpace(*p))
         ++p;
     bool negative = p < end && *p == '-';
     if (p < end && (*p == '-' || *p == '+'))
         ++p;
-    if (p == end || !isdigit(static_cast<unsigned char>(*p)))
+    if (p == end || !isDigit(*p))
         return false;
+    constexpr long Tenth = LONG_MAX / 10;
     long number = 0;
-    for (; p < end && isdigit(static_cast<unsigned char>(*p)); ++p) {
+    for (; p < end && isDigit(*p); ++p) {
         int digit = *p - '0';
-        number = number > (LONG_MAX - digit) / 10 ? LONG_MAX : number * 10 + digit;
+        bool fits = number < Tenth || (number == Tenth && digit <= LONG_MAX % 10);
+        number = fits ? number * 10 + digit : LONG_MAX;
     }
     value = negative ? -number : number;
     return true;
@@ -146,8 +150,8 @@ void noteLine(IndexedFile& file, long lineNo) {
 
 // Splits one tag line into its fields and adds it; true when it counts as a
 // line with something to repair.
-bool readTagLine(const std::string& line) {
-    std::string_view text(line.data(), contentSize(line));
+bool readTagLine(const char* line, size_t size) {
+    std::string_view text(line, contentSize(line, size));
     const char* start = text.data();
     size_t colon = text.rfind(':');
     if (colon == std::string_view::npos)
@@ -181,11 +185,14 @@ bool readTagLine(const std::string& line) {
 
 int readTagFile() {
     int added = 0;
-    while (readLine(TagSlot, tagLineBuf)) {
+    const char* line;
+    size_t size;
+    // Each line is parsed where the reader holds it, without a copy.
+    while (readLineInPlace(TagSlot, line, size)) {
         // A last line without a line end may be the fragment a read error left.
-        if (tagLineBuf.back() != '\n' && ferror(tagStream))
+        if (line[size - 1] != '\n' && ferror(tagStream))
             break;
-        if (readTagLine(tagLineBuf))
+        if (readTagLine(line, size))
             added = 1;
     }
     closeStream(TagSlot);
