@@ -1,0 +1,140 @@
+#!/usr/bin/env bash
+# Builds a Release kelvad in its own build folder and prints every figure of the benchmark.
+#
+#   bench/run-benchmarks.sh            build in build-bench/, 7 rounds (about four minutes)
+#   ROUNDS=3 bench/run-benchmarks.sh   fewer rounds
+#   BUILD=dir bench/run-benchmarks.sh  another build folder (configured as Release)
+#
+# All inputs are generated into BUILD/bench-work/ and timed in the same run: one pass over a
+# 1,000,000-line source against cat and cp of it, the tag reader alone, peak memory for a
+# 10 MB and a 100 MB source, and a whole run with the stand-in assembler. Each figure is the
+# median of ROUNDS runs, the cases of one table interleaved round by round.
+set -euo pipefail
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD:-$repo/build-bench}
+rounds=${ROUNDS:-7}
+
+cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j2 --target kelvad torna benchgen benchtorna tornatimer benchtime bench_tagreader >/dev/null
+
+tools=$build/bench
+kelvad=$build/kelvad
+work=$build/bench-work
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work"
+
+# A source of LINES lines with ERRORS reported branches, in its own folder with the
+# scripted assembler: big.orig is restored to big.qsm before every run.
+makePassCase() {
+    local dir=$1 lines=$2 errors=$3
+    mkdir -p "$dir"
+    "$tools/benchgen" source "$lines" "$errors" "$dir/big.qsm" "$dir/prepared.tag"
+    mv "$dir/big.qsm" "$dir/big.orig"
+    cp "$tools/benchtorna" "$dir/torna"
+}
+
+makePassCase pass10k 1000000 10000
+makePassCase pass100k 1000000 100000
+makePassCase mem10 394000 10000
+makePassCase mem100 3940000 10000
+mkdir -p whole
+"$tools/benchgen" program 100000 whole/prog.orig
+cp "$tools/tornatimer" whole/torna
+
+export KELVAD_BENCH_TAG=prepared.tag
+export KELVAD_BENCH_TORNA=$build/torna
+export KELVAD_BENCH_LOG=torna.log
+
+# Every run starts with nothing left to write back, so no run pays for the one before.
+restore="cp big.orig big.qsm && rm -f torna.count && sync"
+fresh="rm -f copy.qsm && sync"
+tab=$'\t'
+cat >pass.cases <<EOF
+cat${tab}pass10k${tab}${fresh}${tab}-${tab}cat big.orig > copy.qsm
+cp${tab}pass10k${tab}${fresh}${tab}-${tab}cp big.orig copy.qsm
+kelvad-10k${tab}pass10k${tab}${restore}${tab}-${tab}$kelvad big.qsm -.
+kelvad-100k${tab}pass100k${tab}${restore}${tab}-${tab}$kelvad big.qsm -.
+mem-10MB${tab}mem10${tab}${restore}${tab}-${tab}$kelvad big.qsm -.
+mem-100MB${tab}mem100${tab}${restore}${tab}-${tab}$kelvad big.qsm -.
+EOF
+cat >whole.cases <<EOF
+whole-run${tab}whole${tab}cp prog.orig prog.qsm && sync${tab}torna.log${tab}$kelvad prog.qsm -.
+EOF
+
+"$tools/benchtime" "$rounds" pass.cases >pass.times
+"$tools/benchtime" "$rounds" whole.cases >whole.times
+"$build/bench_tagreader" --benchmark_repetitions="$rounds" --benchmark_color=false >reader.times 2>&1 || true
+
+# Field N of case NAME in a times file.
+field() { awk -v name="$2" -v n="$3" '$1 == name { print $n }' "$1"; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+megabytes() { awk -v bytes="$(stat -c %s "$1")" 'BEGIN { printf "%.1f", bytes / 1e6 }'; }
+lineCount() { wc -l <"$1" | tr -d ' '; }
+
+# The last run left each source rewritten: one conditional branch becomes three lines, a BRA one.
+checkRewritten() {
+    local dir=$1 conditionals expected
+    conditionals=$(grep -vc '"R[0-9]*"$' "$dir/prepared.tag" || true)
+    expected=$(( $(lineCount "$dir/big.orig") + 2 * conditionals ))
+    if [ "$(lineCount "$dir/big.qsm")" != "$expected" ]; then
+        echo "error: $dir/big.qsm does not hold the rewritten lines" >&2
+        exit 1
+    fi
+}
+for dir in pass10k pass100k mem10 mem100; do checkRewritten "$dir"; done
+
+echo "== Machine"
+lscpu | awk -F: '/^Model name|^CPU\(s\)|^L2 cache|^L3 cache/ { gsub(/^ +/, "", $2); printf "%-11s %s\n", $1 ":", $2 }'
+awk '/^MemTotal/ { printf "Memory:     %.1f GiB\n", $2 / 1048576 }' /proc/meminfo
+disk=$(findmnt -n -o SOURCE -T "$work" | head -1)
+echo "Disk:       $(findmnt -n -o FSTYPE -T "$work" | head -1) on $disk, rotational flag $(cat "/sys/block/$(basename "$disk")/queue/rotational" 2>/dev/null || echo unknown)"
+echo "Compiler:   $(c++ --version | head -1), CMake Release (-O3)"
+echo "System:     $(uname -sr)"
+echo "Rounds:     $rounds (medians; the cases of a table interleaved round by round)"
+echo
+
+echo "== One pass over a 1,000,000-line source ($(megabytes pass10k/big.orig) MB)"
+cat=$(field pass.times cat 3)
+printf "%-30s %9s %9s\n" "" "median ms" "x cat"
+printf "%-30s %9s %9s\n" "cat src > dst" "$cat" "1.00"
+printf "%-30s %9s %9s\n" "cp src dst" "$(field pass.times cp 3)" "$(ratio "$(field pass.times cp 3)" "$cat")"
+for n in 10k 100k; do
+    t=$(field pass.times kelvad-$n 3)
+    printf "%-30s %9s %9s\n" "kelvad, $(lineCount pass$n/prepared.tag) errors" "$t" "$(ratio "$t" "$cat")"
+done
+echo "(target: at most 2.00 x cat; the floor is about 1.5: two reads and one write)"
+echo
+
+echo "== Tag reader alone, one file (bench_tagreader, CPU time, median of $rounds)"
+awk '/_median/ { split($1, part, "/"); printf "%-8s error lines %9s %s\n", part[2], $4, $5 }' reader.times
+grep 'times as long' reader.times || true
+echo
+
+echo "== Peak resident memory, 10,000 errors (kelvad and the assembler runs it waited for)"
+m10=$(field pass.times mem-10MB 6)
+m100=$(field pass.times mem-100MB 6)
+printf "%-30s %9s KiB  (%s ms)\n" "source of $(megabytes mem10/big.orig) MB" "$m10" "$(field pass.times mem-10MB 3)"
+printf "%-30s %9s KiB  (%s ms)\n" "source of $(megabytes mem100/big.orig) MB" "$m100" "$(field pass.times mem-100MB 3)"
+printf "%-30s %9s KiB  (target: within 1024)\n" "difference" "$((m100 - m10))"
+echo
+
+echo "== Whole run with the stand-in assembler: $(lineCount whole/prog.orig) lines"
+runs=$(field whole.times whole-run 7)
+total=$(field whole.times whole-run 3)
+own=$(field whole.times whole-run 9)
+summary=$(cd whole && "$build/torna" -. prog.qsm | tail -1)
+if [ "${summary%%,*}" != "0 errors" ]; then
+    echo "error: the rewritten program does not assemble without errors" >&2
+    exit 1
+fi
+echo "assembler runs:     $runs (the first run, then $((runs - 1)) passes; the last one finds nothing to repair)"
+echo "total:              $total ms"
+echo "assembler:          $(field whole.times whole-run 8) ms"
+echo "kelvad's own:       $own ms ($(awk -v a="$own" -v b="$total" 'BEGIN { printf "%.1f", 100 * a / b }') %)"
+echo "lines at the end:   $(lineCount whole/prog.qsm), assembled without errors"
+echo
+
+echo "== Raw figures (benchtime: case, runs, median, min, max ms, peak KiB, assembler runs, ms, own ms)"
+cat pass.times whole.times
