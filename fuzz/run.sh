@@ -17,8 +17,7 @@ for target in tagreader linesplit rewritepass; do
     tail -n 60 "$out/${target}.log"
     failed=1
   else
-    grep -E '^(#[0-9]+.*DONE|stat::number_of_executed_units|stat::new_units_added)' "$out/${target}.log" || true
-    grep -E '^#[0-9]+' "$out/${target}.log" | tail -n 1
+    grep -a -E '^(#[0-9]+.*DONE|stat::number_of_executed_units|stat::new_units_added)' "$out/${target}.log" || true
   fi
 done
 exit "$failed"
