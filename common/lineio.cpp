@@ -23,6 +23,10 @@ struct SlotReader {
 
 SlotReader readers[SlotCount];
 
+// The buffer of the stream being written. It must be our own: given none, the C
+// library takes the size for a hint it may ignore and writes in pieces of 4 KiB.
+char outputBuffer[OutputBuffer];
+
 constexpr int CountBlock = 64;  // bytes whose line ends are counted in one go
 
 // Refills an empty chunk; false at the end of the file or on a read error (the
@@ -66,6 +70,26 @@ long skipLines(const char* p, const char* end, long limit, const char*& stop) {
     return found;
 }
 
+// Gathers the line that crosses the end of the chunk in the spill buffer; the
+// slow path of readLineInPlace.
+bool gatherLine(SlotReader& reader, FILE* stream, const char*& data, size_t& size) {
+    reader.spill.assign(reader.chunk.data() + reader.pos, reader.end - reader.pos);
+    reader.pos = reader.end;
+    while (refill(reader, stream)) {
+        const char* start = reader.chunk.data();
+        const void* newline = memchr(start, '\n', reader.end);
+        size_t take = newline ? static_cast<const char*>(newline) - start + 1 : reader.end;
+        reader.spill.append(start, take);
+        reader.pos = take;
+        if (newline)
+            break;
+    }
+    // At the end of the input (or a read error) a line without a line end is still a line.
+    data = reader.spill.data();
+    size = reader.spill.size();
+    return size != 0;
+}
+
 }  // namespace
 
 void attachStream(int slot, FILE* stream) {
@@ -74,7 +98,7 @@ void attachStream(int slot, FILE* stream) {
     streamErrors[slot] = 0;
     readers[slot].pos = readers[slot].end = 0;
     if (slot == OutputSlot)
-        setvbuf(stream, nullptr, _IOFBF, OutputBuffer);
+        setvbuf(stream, outputBuffer, _IOFBF, OutputBuffer);
     openDescriptors[slot] = fileno(stream);
 }
 
@@ -87,27 +111,13 @@ bool readLineInPlace(int slot, const char*& data, size_t& size) {
     SlotReader& reader = readers[slot];
     const char* start = reader.chunk.data() + reader.pos;
     size_t left = reader.end - reader.pos;
-    if (const void* newline = left ? memchr(start, '\n', left) : nullptr) {
-        data = start;
-        size = static_cast<const char*>(newline) - start + 1;
-        reader.pos += size;
-        return true;
-    }
-    reader.spill.assign(start, left);
-    reader.pos = reader.end;
-    while (refill(reader, streams[slot])) {
-        start = reader.chunk.data();
-        const void* newline = memchr(start, '\n', reader.end);
-        size_t take = newline ? static_cast<const char*>(newline) - start + 1 : reader.end;
-        reader.spill.append(start, take);
-        reader.pos = take;
-        if (newline)
-            break;
-    }
-    // At the end of the input (or a read error) a line without a line end is still a line.
-    data = reader.spill.data();
-    size = reader.spill.size();
-    return size != 0;
+    const void* newline = left ? memchr(start, '\n', left) : nullptr;
+    if (!newline)
+        return gatherLine(reader, streams[slot], data, size);
+    data = start;
+    size = static_cast<const char*>(newline) - start + 1;
+    reader.pos += size;
+    return true;
 }
 
 bool readLine(int slot, std::string& line) {

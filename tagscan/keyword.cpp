@@ -20,20 +20,52 @@ constexpr uint64_t packWord(const char* word) {
 }
 
 struct KeywordWord {
-    uint64_t packed;
+    const char* word;
     int code;
 };
 
 // The keywords in the order of their codes.
-const KeywordWord KeywordTable[] = {
-    {packWord("IF"), KeywordIf},         {packWord("ELSE"), KeywordElse},
-    {packWord("SWITCH"), KeywordSwitch}, {packWord("CASE"), KeywordCase},
-    {packWord("DEFAULT"), KeywordDefault}, {packWord("FOR"), KeywordFor},
-    {packWord("NEXT"), KeywordNext},     {packWord("DO"), KeywordDo},
-    {packWord("WHILE"), KeywordWhile},   {packWord("BREAK"), KeywordBreak},
-    {packWord("CONTINUE"), KeywordContinue},
+constexpr KeywordWord KeywordTable[] = {
+    {"IF", KeywordIf},       {"ELSE", KeywordElse},   {"SWITCH", KeywordSwitch}, {"CASE", KeywordCase},
+    {"DEFAULT", KeywordDefault}, {"FOR", KeywordFor}, {"NEXT", KeywordNext},     {"DO", KeywordDo},
+    {"WHILE", KeywordWhile}, {"BREAK", KeywordBreak}, {"CONTINUE", KeywordContinue},
 };
-static_assert(sizeof KeywordTable / sizeof KeywordTable[0] == KeywordContinue, "one row per keyword");
+constexpr size_t KeywordCount = sizeof KeywordTable / sizeof KeywordTable[0];
+static_assert(KeywordCount == KeywordContinue, "one row per keyword");
+
+// The keywords packed and grouped by length (in code order within a length), so
+// a word meets only the two or three of its own length.
+struct KeywordIndex {
+    uint64_t packed[KeywordCount];
+    int code[KeywordCount];
+    size_t first[LongestKeyword + 2];  // rows of length n: first[n] up to first[n + 1]
+};
+
+constexpr size_t wordLength(const char* word) {
+    size_t length = 0;
+    while (word[length])
+        ++length;
+    return length;
+}
+
+constexpr KeywordIndex makeKeywordIndex() {
+    KeywordIndex index{};
+    size_t row = 0;
+    for (size_t length = 0; length <= LongestKeyword; ++length) {
+        index.first[length] = row;
+        for (const KeywordWord& keyword : KeywordTable) {
+            if (wordLength(keyword.word) != length)
+                continue;
+            index.packed[row] = packWord(keyword.word);
+            index.code[row++] = keyword.code;
+        }
+    }
+    index.first[LongestKeyword + 1] = row;
+    return index;
+}
+
+constexpr KeywordIndex Keywords = makeKeywordIndex();
+static_assert(Keywords.first[LongestKeyword + 1] == KeywordCount, "every keyword fits the longest length");
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -65,8 +97,8 @@ int classifyKeyword(const char* line, size_t size) {
             return KeywordNone;
         word = word << 8 | static_cast<unsigned char>(*p & ~0x20);
     }
-    for (const KeywordWord& keyword : KeywordTable)
-        if (keyword.packed == word)
-            return keyword.code;
+    for (size_t row = Keywords.first[length]; row < Keywords.first[length + 1]; ++row)
+        if (Keywords.packed[row] == word)
+            return Keywords.code[row];
     return KeywordNone;
 }
