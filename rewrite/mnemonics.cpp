@@ -27,8 +27,9 @@ constexpr int ErrorCantTranslate = 4;
 
 int lookupInverse(const char* word) {
     for (const BranchMnemonic* row = BranchMnemonicTable; row->mnemonic; ++row) {
-        // Looked up for every reported line: the first letter settles most rows.
-        if (row->mnemonic[0] == word[0] && strcmp(row->mnemonic, word) == 0)
+        // Looked up twice for every reported line, and most rows begin with 'B':
+        // the first two letters settle most rows without a call.
+        if (row->mnemonic[0] == word[0] && row->mnemonic[1] == word[1] && strcmp(row->mnemonic, word) == 0)
             return row->inverseRow;
     }
     return 0;
