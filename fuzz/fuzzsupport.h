@@ -7,8 +7,9 @@
 // Sends standard output (the tool's messages) to /dev/null, so runs stay fast.
 void quietStandardOutput();
 
-// Makes a fresh scratch directory (under /dev/shm when it exists) the current
-// directory; it is removed when the process ends.
+// Makes a fresh scratch directory (under $KELVAD_FUZZ_SCRATCH, else /dev/shm
+// when it exists) the current directory; it is removed at a normal exit, which
+// libFuzzer does not always take: run.sh removes what is left.
 void enterScratchDirectory();
 
 // The bytes of the file `name`; empty when it cannot be read.

@@ -7,6 +7,10 @@ out=$(cd "${1:-$root/build-fuzz}" && pwd)
 seconds=${2:-60}
 failed=0
 mkdir -p "$out/artifacts"
+# The targets' scratch directories, on a memory file system when there is one.
+scratch=$(mktemp -d /dev/shm/kelvad-fuzz-run.XXXXXX 2>/dev/null || mktemp -d)
+export KELVAD_FUZZ_SCRATCH=$scratch
+trap 'rm -rf "$scratch"' EXIT
 for target in tagreader linesplit rewritepass; do
   mkdir -p "$out/corpus/$target"
   echo "== fuzz $target for ${seconds}s"

@@ -18,7 +18,7 @@ template=$scratch/template
 mkdir -p "$template/runs/2" "$template/runs/3"
 cp "$fake" "$template/torna"
 files=(a.qsm)
-shm=$(make_shm_dir) && files+=("$shm/b.qsm")
+make_shm_dir && files+=("$shm/b.qsm")
 locked=""
 mkdir -p "$scratch/probe" && if chattr +i "$scratch/probe" 2>/dev/null; then
   chattr -i "$scratch/probe"

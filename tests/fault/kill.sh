@@ -11,7 +11,7 @@ lines=${KELVAD_KILL_LINES:-60000}  # lines per source file
 passes=3
 template=$scratch/template
 mkdir -p "$template/runs"
-shm=$(make_shm_dir) || shm=""
+make_shm_dir
 files=(a.qsm b.qsm sub/c.qsm)
 [ -n "$shm" ] && files+=("$shm/d.qsm")
 mkdir -p "$template/sub"

@@ -27,15 +27,15 @@ cleanup_scratch() {
 }
 trap cleanup_scratch EXIT
 
-# A directory on /dev/shm (another file system than the scratch directory), or
-# nothing when there is none.
+# Makes a directory on /dev/shm (another file system than the scratch
+# directory) and puts its name in shm; false when there is none. Not to be
+# called in a subshell: the clean-up must learn of the directory.
 make_shm_dir() {
+  shm=""
   [ -d /dev/shm ] || return 1
   [ "$(stat -c %d /dev/shm)" != "$(stat -c %d "$scratch")" ] || return 1
-  local dir
-  dir=$(mktemp -d /dev/shm/kelvad-fault.XXXXXX) || return 1
-  shm_dirs+=("$dir")
-  echo "$dir"
+  shm=$(mktemp -d /dev/shm/kelvad-fault.XXXXXX) || return 1
+  shm_dirs+=("$shm")
 }
 
 pass() { checks=$((checks + 1)); }

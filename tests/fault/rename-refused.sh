@@ -11,7 +11,7 @@ skipped=0
 skip() { echo "skipped: $*"; skipped=$((skipped + 1)); }
 
 # --- on another file system: copied beside it and renamed there, in one step.
-if shm=$(make_shm_dir); then
+if make_shm_dir; then
   printf '%s' "$small_source" >"$shm/prog.qsm"
   chmod 640 "$shm/prog.qsm"
   before=$(inode_of "$shm/prog.qsm")
