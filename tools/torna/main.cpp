@@ -2,6 +2,11 @@
 #include <cstdio>
 #include <string>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "assemble.h"
 #include "diag.h"
 #include "globals.h"
@@ -62,6 +67,11 @@ int assembleAndWrite()
 
 int main(int argc, char** argv)
 {
+#ifdef _WIN32
+    // Console lines end in "\n" as on Linux; text mode would write "\r\n".
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     initTornaGlobals();
     if (parseOptions(argc, argv) != StatusOk) {
         return StatusFatal;
