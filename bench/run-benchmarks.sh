@@ -89,6 +89,7 @@ cat >whole.cases <<EOF
 whole-run${tab}whole${tab}cp prog.orig prog.qsm && sync${tab}torna.log${tab}$kelvad prog.qsm -.
 EOF
 
+loadBefore=$(cut -d' ' -f1-3 /proc/loadavg)
 "$tools/benchtime" "$rounds" pass.cases >pass.times
 "$tools/benchtime" "$rounds" whole.cases >whole.times
 if [ -x "$build/bench_tagreader" ]; then
@@ -99,6 +100,8 @@ if [ -x "$build/bench_tagreader" ]; then
     # It ends with status 1 when a doubling takes too long: the figures are printed all the same.
     "$build/bench_tagreader" "${readerFlags[@]}" >reader.times 2>&1 || true
 fi
+
+loadAfter=$(cut -d' ' -f1-3 /proc/loadavg)
 
 # Field N of case NAME in a times file.
 field() { awk -v name="$2" -v n="$3" '$1 == name { print $n }' "$1"; }
@@ -129,6 +132,7 @@ echo "Disk:       $(findmnt -n -o FSTYPE -T "$work" | head -1) on $disk, rotatio
 echo "Compiler:   $(c++ --version | head -1), CMake $(awk -F= '/^CMAKE_BUILD_TYPE/ { print $2 }' "$build/CMakeCache.txt")"
 echo "System:     $(uname -sr)"
 echo "Rounds:     $rounds (medians; the cases of a table interleaved round by round)"
+echo "Load:       $loadBefore before the runs, $loadAfter after (1, 5, 15 minutes)"
 echo
 
 echo "== One pass over a $(grouped "$passLines")-line source ($(megabytes pass-few/big.orig) MB)"
