@@ -54,6 +54,11 @@ makePassCase() {
 
 makePassCase pass-few "$passLines" "$fewErrors"
 makePassCase pass-many "$passLines" "$manyErrors"
+# Where the time goes: one error on the first branch line (the scan stops at once, the
+# rewrite copies the whole file), and one on the last (the scan reads every line too).
+makePassCase pass-first "$passLines" 1
+makePassCase pass-last "$passLines" 1
+tail -1 pass-few/prepared.tag >pass-last/prepared.tag
 makePassCase mem-small "$smallLines" "$fewErrors"
 makePassCase mem-large "$largeLines" "$fewErrors"
 mkdir -p whole
@@ -80,6 +85,8 @@ cat-over${tab}pass-few${tab}${existing}${tab}-${tab}cat big.orig > copy.qsm
 cp${tab}pass-few${tab}${fresh}${tab}-${tab}cp big.orig copy.qsm
 replace${tab}pass-few${tab}${existing}${tab}-${tab}sh ../copy-replace.sh
 read-replace${tab}pass-few${tab}${existing}${tab}-${tab}sh ../read-copy-replace.sh
+kelvad-first${tab}pass-first${tab}${restore}${tab}-${tab}$kelvad big.qsm -.
+kelvad-last${tab}pass-last${tab}${restore}${tab}-${tab}$kelvad big.qsm -.
 kelvad-few${tab}pass-few${tab}${restore}${tab}-${tab}$kelvad big.qsm -.
 kelvad-many${tab}pass-many${tab}${restore}${tab}-${tab}$kelvad big.qsm -.
 mem-small${tab}mem-small${tab}${restore}${tab}-${tab}$kelvad big.qsm -.
@@ -120,7 +127,7 @@ checkRewritten() {
     expected=$(( $(lineCount "$dir/big.orig") + 2 * conditionals ))
     [ "$(lineCount "$dir/big.qsm")" = "$expected" ] || fail "$dir/big.qsm does not hold the rewritten lines"
 }
-for dir in pass-few pass-many mem-small mem-large; do checkRewritten "$dir"; done
+for dir in pass-first pass-last pass-few pass-many mem-small mem-large; do checkRewritten "$dir"; done
 summary=$(cd whole && "$build/torna" -. prog.qsm | tail -1)
 [ "${summary%%,*}" = "0 errors" ] || fail "the rewritten program does not assemble without errors: $summary"
 
@@ -144,6 +151,8 @@ row "cat src > dst (dst exists)" "$(field pass.times cat-over 3)"
 row "cp src dst" "$(field pass.times cp 3)"
 row "copy to a new file renamed over the old one" "$(field pass.times replace 3)"
 row "read once more, then copy and rename over" "$(field pass.times read-replace 3)"
+row "kelvad, one error on the first branch line" "$(field pass.times kelvad-first 3)"
+row "kelvad, one error on the last branch line" "$(field pass.times kelvad-last 3)"
 row "kelvad, one pass, $(grouped "$fewErrors") errors" "$(field pass.times kelvad-few 3)"
 row "kelvad, one pass, $(grouped "$manyErrors") errors" "$(field pass.times kelvad-many 3)"
 echo "(target: kelvad at most 2.00 x cat)"
