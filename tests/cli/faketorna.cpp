@@ -63,6 +63,15 @@ void sleepSeconds(double seconds) {
 #endif
 }
 
+#ifdef _WIN32
+// Ctrl+C ends the run with the status Windows gives a program without a handler
+// (wine's default handler would give 0, as if the run had succeeded).
+BOOL WINAPI endOnInterrupt(DWORD) {
+    ExitProcess(STATUS_CONTROL_C_EXIT);
+    return TRUE;
+}
+#endif
+
 // Ends the run the way a crash would: by a signal where there are signals.
 [[noreturn]] void killSelf() {
     std::cout.flush();
@@ -117,6 +126,9 @@ int scriptedStatus(const fs::path& script) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    SetConsoleCtrlHandler(endOnInterrupt, TRUE);
+#endif
     int run = countRun();
     logArguments(argc, argv);
     fs::path script = fs::path("runs") / std::to_string(run);
