@@ -59,13 +59,14 @@ std::wstring programFileName(const char* program) {
 }
 
 // The program's path: the current directory first, then each PATH directory
-// (blank entries skipped, quotes around an entry dropped). Empty when it is nowhere.
+// (blank entries skipped, quotes around an entry dropped); a name with a directory
+// part is not searched for. Empty when it is nowhere.
 std::wstring findProgram(const char* program) {
     std::wstring name = programFileName(program);
     if (isProgramFile(name))
         return name;
     const wchar_t* path = _wgetenv(L"PATH");
-    if (!path)
+    if (!path || name.find_first_of(L"\\/:") != std::wstring::npos)
         return std::wstring();
     std::wstring entries = path;
     size_t start = 0;
