@@ -44,12 +44,10 @@ void removeOldEntry(const std::wstring& name) {
     DeleteFileW(name.c_str());
 }
 
-// Sets the kept attributes of `before` on `name` (plain when none is kept).
-void restoreAttributes(const std::wstring& name, DWORD before) {
-    if (before == INVALID_FILE_ATTRIBUTES)
-        return;
+// The attributes of `before` that a replacing file takes over (plain when none is kept).
+DWORD keptAttributes(DWORD before) {
     DWORD kept = before & KeptAttributes;
-    SetFileAttributesW(name.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL);
+    return kept ? kept : FILE_ATTRIBUTE_NORMAL;
 }
 
 }  // namespace
@@ -78,19 +76,23 @@ bool replaceFile(const char* temp, const char* target) {
     std::wstring from = widen(temp);
     std::wstring to = widen(target);
     DWORD before = GetFileAttributesW(to.c_str());
-    // A read-only source is replaced as on Linux, where the file's mode does not stop a rename.
-    if (before != INVALID_FILE_ATTRIBUTES && (before & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesW(to.c_str(), before & ~FILE_ATTRIBUTE_READONLY);
-    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        restoreAttributes(to, before);
-        return true;
+    if (before != INVALID_FILE_ATTRIBUTES) {
+        // The new text takes the target's attributes, as the POSIX side gives it the mode bits;
+        // a read-only target is replaced all the same, as a rename there ignores the mode.
+        SetFileAttributesW(from.c_str(), keptAttributes(before));
+        if (before & FILE_ATTRIBUTE_READONLY)
+            SetFileAttributesW(to.c_str(), keptAttributes(before & ~FILE_ATTRIBUTE_READONLY));
     }
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
     // Refused, typically because the target lies on another volume than the temporary:
-    // write the text into the target itself.
-    bool copied = CopyFileW(from.c_str(), to.c_str(), FALSE);
-    restoreAttributes(to, before);
-    if (!copied)
+    // write the text into the target itself, which takes the temporary's attributes.
+    if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) {
+        if (before != INVALID_FILE_ATTRIBUTES)
+            SetFileAttributesW(to.c_str(), keptAttributes(before));
         return false;
+    }
+    SetFileAttributesW(from.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(from.c_str());
     return true;
 }
