@@ -3,12 +3,16 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
 namespace {
+
+constexpr DWORD CopyChunk = 1 << 16;  // bytes moved per read when a move is refused
+constexpr DWORD ReplaceFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
 
 // Attributes that SetFileAttributesW can give back to a replaced file.
 constexpr DWORD KeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
@@ -50,6 +54,65 @@ DWORD keptAttributes(DWORD before) {
     return kept ? kept : FILE_ATTRIBUTE_NORMAL;
 }
 
+// Copies every byte of the file `from` into the open `out`; true only if every read and write succeeded.
+bool copyIntoHandle(const std::wstring& from, HANDLE out) {
+    HANDLE in = CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (in == INVALID_HANDLE_VALUE)
+        return false;
+    std::vector<char> chunk(CopyChunk);
+    bool ok = true;
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(in, chunk.data(), CopyChunk, &got, nullptr)) {
+            ok = false;
+            break;
+        }
+        if (got == 0)
+            break;
+        DWORD written = 0;
+        if (!WriteFile(out, chunk.data(), got, &written, nullptr) || written != got) {
+            ok = false;
+            break;
+        }
+    }
+    CloseHandle(in);
+    return ok && FlushFileBuffers(out);
+}
+
+// How bringing the text over beside the target went.
+enum BesideResult {
+    BesideReplaced,  // the target holds the new text
+    BesideRefused,   // no new file there, or it could not take the target's name
+    BesideFailed,    // the copy failed (a full disk, say): writing into the target would fail too
+};
+
+// Copies `from` into a new file in the directory of `to`, with `attributes`, and moves it
+// over `to` there: one step on the target's own volume. Nothing is left behind unless
+// the result is BesideReplaced.
+BesideResult replaceFromBeside(const std::wstring& from, const std::wstring& to, DWORD attributes) {
+    size_t slash = to.find_last_of(L"\\/:");
+    std::wstring directory = slash == std::wstring::npos ? std::wstring() : to.substr(0, slash + 1);
+    std::wstring name;
+    HANDLE out = INVALID_HANDLE_VALUE;
+    for (unsigned attempt = 0; attempt < 100 && out == INVALID_HANDLE_VALUE; ++attempt) {
+        name = directory + L"tmpbra00." + std::to_wstring(GetCurrentProcessId()) + L"." + std::to_wstring(attempt);
+        out = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (out == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
+            return BesideRefused;
+    }
+    if (out == INVALID_HANDLE_VALUE)
+        return BesideRefused;
+    bool ok = copyIntoHandle(from, out);
+    if (!CloseHandle(out))
+        ok = false;
+    if (ok && SetFileAttributesW(name.c_str(), attributes) && MoveFileExW(name.c_str(), to.c_str(), ReplaceFlags))
+        return BesideReplaced;
+    SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(name.c_str());
+    return ok ? BesideRefused : BesideFailed;
+}
+
 }  // namespace
 
 FILE* openFreshOutput(const char* name) {
@@ -76,18 +139,24 @@ bool replaceFile(const char* temp, const char* target) {
     std::wstring from = widen(temp);
     std::wstring to = widen(target);
     DWORD before = GetFileAttributesW(to.c_str());
-    if (before != INVALID_FILE_ATTRIBUTES) {
-        // The new text takes the target's attributes, as the POSIX side gives it the mode bits;
-        // a read-only target is replaced all the same, as a rename there ignores the mode.
-        SetFileAttributesW(from.c_str(), keptAttributes(before));
-        if (before & FILE_ATTRIBUTE_READONLY)
-            SetFileAttributesW(to.c_str(), keptAttributes(before & ~FILE_ATTRIBUTE_READONLY));
-    }
-    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    DWORD attributes = before == INVALID_FILE_ATTRIBUTES ? FILE_ATTRIBUTE_NORMAL : keptAttributes(before);
+    // The new text takes the target's attributes, as the POSIX side gives it the mode bits;
+    // a read-only target is replaced all the same, as a rename there ignores the mode.
+    SetFileAttributesW(from.c_str(), attributes);
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesW(to.c_str(), keptAttributes(attributes & ~FILE_ATTRIBUTE_READONLY));
+    if (MoveFileExW(from.c_str(), to.c_str(), ReplaceFlags))
         return true;
     // Refused, typically because the target lies on another volume than the temporary:
-    // write the text into the target itself, which takes the temporary's attributes.
-    if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) {
+    // bring the text over there first, so the target still changes in one step.
+    BesideResult beside = replaceFromBeside(from, to, attributes);
+    bool replaced = beside == BesideReplaced;
+    // A copy that failed there would fail in the target too, after emptying it. Where the
+    // directory takes no new file, the text goes into the target itself (which takes the
+    // temporary's attributes); "tmpbra00" holds the whole text until that copy is complete.
+    if (beside == BesideRefused)
+        replaced = CopyFileW(from.c_str(), to.c_str(), FALSE);
+    if (!replaced) {
         if (before != INVALID_FILE_ATTRIBUTES)
             SetFileAttributesW(to.c_str(), keptAttributes(before));
         return false;
