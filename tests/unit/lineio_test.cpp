@@ -42,3 +42,84 @@ TEST(LineIo, KeepsNulBytesAndLinesLongerThanAChunk) {
     std::string longLine(700000, 'q');
     EXPECT_EQ(readAll(longLine + "\nz\n"), longLine + "\n|z\n|");
 }
+
+namespace {
+
+// What copyLines wrote to a fresh output and what it counted, for `count` lines
+// of `text`; `rest` gets the first line left in the stream after it.
+std::string copyOf(const std::string& text, long count, long& copied, std::string& rest) {
+    initGlobals();
+    attachStream(SourceSlot, streamOf(text));
+    FILE* out = tmpfile();
+    copied = copyLines(SourceSlot, out, count);
+    readLine(SourceSlot, rest);
+    fclose(sourceStream);
+    detachStream(SourceSlot);
+    rewind(out);
+    std::string written;
+    for (int c; (c = fgetc(out)) != EOF;)
+        written += static_cast<char>(c);
+    fclose(out);
+    return written;
+}
+
+}  // namespace
+
+TEST(LineIo, CopyLinesStopsAfterTheCountedLine) {
+    std::string lines;
+    for (int i = 1; i <= 1000; ++i)
+        lines += std::to_string(i) + "\n";
+    long copied;
+    std::string rest;
+    std::string written = copyOf(lines, 517, copied, rest);
+    EXPECT_EQ(copied, 517);
+    EXPECT_EQ(written, lines.substr(0, lines.find("518\n")));
+    EXPECT_EQ(rest, "518\n");
+    EXPECT_EQ(copyOf(lines, 0, copied, rest), "");
+    EXPECT_EQ(copied, 0);
+    EXPECT_EQ(rest, "1\n");
+    // Line ends counted a block at a time: the counted line may end exactly at a block's end.
+    std::string even;
+    for (int i = 0; i < 100; ++i)
+        even += i == 32 ? "next\n" : "abc\n";
+    EXPECT_EQ(copyOf(even, 32, copied, rest).size(), 128u);
+    EXPECT_EQ(copied, 32);
+    EXPECT_EQ(rest, "next\n");
+}
+
+TEST(LineIo, CopyLinesAcrossReadBuffersAndAtTheEnd) {
+    // A line longer than the read buffer, then one that ends exactly at a buffer's end.
+    std::string longLine(700000, 'q');
+    std::string text = longLine + "\r\n" + std::string((1 << 18) * 3 - longLine.size() - 3, 'w') + "\nx\n";
+    long copied;
+    std::string rest;
+    EXPECT_EQ(copyOf(text, 2, copied, rest), text.substr(0, text.size() - 2));
+    EXPECT_EQ(copied, 2);
+    EXPECT_EQ(rest, "x\n");
+    // All that is left, a last line without a line end counting as one.
+    EXPECT_EQ(copyOf("a\nb\nlast", -1, copied, rest), "a\nb\nlast");
+    EXPECT_EQ(copied, 3);
+    EXPECT_EQ(rest, "");
+    EXPECT_EQ(copyOf("a\n", 5, copied, rest), "a\n");
+    EXPECT_EQ(copied, 1);
+    EXPECT_EQ(copyOf("", -1, copied, rest), "");
+    EXPECT_EQ(copied, 0);
+}
+
+TEST(LineIo, ReadLineInPlaceHandsOutTheBufferedBytes) {
+    initGlobals();
+    std::string longLine(300000, 'z');
+    attachStream(SourceSlot, streamOf("ab\r\n" + longLine + "\nend"));
+    const char* data;
+    size_t size;
+    ASSERT_TRUE(readLineInPlace(SourceSlot, data, size));
+    EXPECT_EQ(std::string(data, size), "ab\r\n");
+    ASSERT_TRUE(readLineInPlace(SourceSlot, data, size));
+    EXPECT_EQ(std::string(data, size), longLine + "\n");
+    ASSERT_TRUE(readLineInPlace(SourceSlot, data, size));
+    EXPECT_EQ(std::string(data, size), "end");
+    EXPECT_FALSE(readLineInPlace(SourceSlot, data, size));
+    EXPECT_EQ(size, 0u);
+    fclose(sourceStream);
+    detachStream(SourceSlot);
+}
