@@ -142,7 +142,8 @@ long copyLines(int slot, FILE* out, long count) {
         const char* start = reader.chunk.data() + reader.pos;
         const char* stop;
         copied += skipLines(start, reader.chunk.data() + reader.end, limit - copied, stop);
-        writeBytes(out, start, stop - start);
+        if (out)
+            writeBytes(out, start, stop - start);
         reader.pos += stop - start;
         partLine = stop[-1] != '\n';
     }

@@ -23,7 +23,8 @@ bool readLineInPlace(int slot, const char*& data, size_t& size);
 
 // Copies up to `count` whole lines (all that are left when count is negative)
 // of the slot's stream to `out`, byte for byte, and returns how many it copied;
-// a last line without a line end counts as one.
+// a last line without a line end counts as one. With a null `out` the lines
+// are only passed over.
 long copyLines(int slot, FILE* out, long count);
 
 // Writes `size` bytes to `stream`; failures show in its error indicator.

@@ -31,6 +31,7 @@ struct FileScan {
     long lastForLine;
     long prevCaseOwner;   // owner line given to the last CASE or DEFAULT error
     long prevNextOwner;   // owner line given to the last NEXT error
+    long lastOwnedLine;   // line of the file's last structured error; no line after it needs a keyword
 };
 
 // Keywords whose line owns the errors of later lines.
@@ -80,9 +81,20 @@ void traceRead(const FileScan& scan) {
     fflush(traceStream);
 }
 
+// Passes over the lines before `lineNo` that no later error needs a keyword of:
+// beyond the last structured error only line ends are counted. The trace names
+// every line read, so with it on each line is still read on its own.
+void skipUnneeded(FileScan& scan, long lineNo) {
+    if (traceOn || scan.linesRead < scan.lastOwnedLine || lineNo - 1 <= scan.linesRead)
+        return;
+    // A file that ends sooner leaves the read below to find its end.
+    scan.linesRead += copyLines(SourceSlot, nullptr, lineNo - 1 - scan.linesRead);
+}
+
 // Reads on until line `lineNo` is in lineBuf or the file has ended. The lines
 // before it are only classified, in place, without a copy.
 void readUpTo(FileScan& scan, long lineNo) {
+    skipUnneeded(scan, lineNo);
     while (scan.linesRead < lineNo) {
         const char* data;
         size_t size;
@@ -139,6 +151,9 @@ void scanFile(SourceFileRecord& file) {
     attachStream(SourceSlot, stream);
     FileScan scan{};
     scan.fileName = file.fileName;
+    for (BranchError* error = file.errorHead; error; error = error->next)
+        if (error->structKind != StructPlain && error->lineNo > scan.lastOwnedLine)
+            scan.lastOwnedLine = error->lineNo;
     for (BranchError* error = file.errorHead; error; error = error->next) {
         // No line has a number below 1: such an error is left alone, like
         // one past the end of the file.

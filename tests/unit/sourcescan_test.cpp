@@ -193,6 +193,27 @@ TEST_F(SourceScan, LongLinesAndCrlfLinesCountAsOneLine) {
     EXPECT_EQ(annotations(), (Lines{"2/9/0/0/1", "6/0/5/0/1"}));
 }
 
+// Beyond the last structured error the scan only counts line ends: the counts
+// must stay exact across read pieces and over a line longer than one piece.
+TEST_F(SourceScan, LinesPassedOverAfterTheLastStructuredErrorKeepTheirNumbers) {
+    std::string text = "\tSWITCH\tA\n\tCASE\t#1\n";  // lines 1 and 2
+    long lineNo = 3;
+    for (; lineNo < 20000; ++lineNo)
+        text += std::string(lineNo % 37, ';') + "\n";
+    text += "\tBEQ\tFAR\n";                            // 20000
+    text += "\tLDA\t" + std::string(600000, 'A') + "\n"; // 20001: longer than a read piece
+    for (lineNo = 20002; lineNo < 30000; ++lineNo)
+        text += (lineNo % 2 ? "\tNOP\r\n" : "\tDO\n");
+    text += "\tBNE\tFAR";                               // 30000, no line end
+    writeFile("a.qsm", text);
+    addBranchError("a.qsm", 2, ".S1");
+    addBranchError("a.qsm", 20000, "FAR");
+    addBranchError("a.qsm", 30000, "FAR");
+    addBranchError("a.qsm", 30001, "FAR");
+    EXPECT_EQ(scan(), NoExit);
+    EXPECT_EQ(annotations(), (Lines{"1/4/0/0/1", "20000/0/2/0/1", "30000/0/1/0/1", "30001/0/0/0/0"}));
+}
+
 TEST_F(SourceScan, TracingWritesOneLinePerRead) {
     writeFile("a.qsm", "\tNOP\n\tBEQ\tX\n\tDO\n");
     writeFile("b.qsm", "\tDO\n\tWHILE\tA\n");
