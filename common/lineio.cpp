@@ -2,11 +2,15 @@
 #include "common/lineio.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "common/globals.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -14,8 +18,10 @@ constexpr size_t ChunkSize = 1 << 18;   // bytes taken from a stream per read
 constexpr size_t OutputBuffer = 1 << 18; // stdio buffer of a stream that is written
 
 // Bytes read from a slot's stream but not yet handed out as lines.
+// The chunk is a fixed array: freeing a block this large at the end would make the
+// C library first sort out the many small records already freed.
 struct SlotReader {
-    std::vector<char> chunk;
+    char chunk[ChunkSize];
     size_t pos = 0;
     size_t end = 0;
     std::string spill;  // a line that crosses the end of the chunk, gathered whole
@@ -27,36 +33,68 @@ SlotReader readers[SlotCount];
 // library takes the size for a hint it may ignore and writes in pieces of 4 KiB.
 char outputBuffer[OutputBuffer];
 
-constexpr int CountBlock = 64;  // bytes whose line ends are counted in one go
+constexpr int CountBlock = 64;  // bytes whose line ends are found in one go
 
 // Refills an empty chunk; false at the end of the file or on a read error (the
 // caller asks ferror).
 bool refill(SlotReader& reader, FILE* stream) {
-    if (reader.chunk.empty())
-        reader.chunk.resize(ChunkSize);
     reader.pos = 0;
-    reader.end = fread(reader.chunk.data(), 1, reader.chunk.size(), stream);
+    reader.end = fread(reader.chunk, 1, ChunkSize, stream);
     return reader.end != 0;
 }
 
-// Line ends among the CountBlock bytes at p; a loop the compiler turns into a
-// few vector compares (a byte-wide count keeps it in byte lanes).
-unsigned lineEndsInBlock(const char* p) {
+// Line ends among the CountBlock bytes at p: with SSE2 four 16-byte compares
+// summed in byte lanes, else a loop the compiler may vectorise itself.
+long lineEndsInBlock(const char* p) {
+#ifdef __SSE2__
+    const __m128i lineEnd = _mm_set1_epi8('\n');
+    __m128i counts = _mm_setzero_si128();
+    for (int i = 0; i < CountBlock; i += 16) {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(bytes, lineEnd));  // a match is -1
+    }
+    __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+    return _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
+#else
     unsigned char count = 0;
     for (int i = 0; i < CountBlock; ++i)
         count += p[i] == '\n';
     return count;
+#endif
+}
+
+// Bit i is set where p[i] is a line end, for the CountBlock bytes at p.
+uint64_t lineEndMask(const char* p) {
+    uint64_t mask = 0;
+#ifdef __SSE2__
+    const __m128i lineEnd = _mm_set1_epi8('\n');
+    for (int i = 0; i < CountBlock; i += 16) {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lineEnd)));
+        mask |= static_cast<uint64_t>(bits) << i;
+    }
+#else
+    for (int i = 0; i < CountBlock; ++i)
+        mask |= static_cast<uint64_t>(p[i] == '\n') << i;
+#endif
+    return mask;
 }
 
 // Finds up to `limit` line ends in [p, end): `stop` is just past the last one
 // found, or `end` when there are fewer. Returns how many it found.
 long skipLines(const char* p, const char* end, long limit, const char*& stop) {
     long found = 0;
-    // Counting a whole block is cheaper than finding each line end in it.
+    // Whole blocks are counted at once; in the block that holds the wanted line
+    // end, it is picked out by its bit.
     while (end - p >= CountBlock) {
-        unsigned count = lineEndsInBlock(p);
-        if (found + static_cast<long>(count) >= limit)
-            break;
+        long count = lineEndsInBlock(p);
+        if (found + count >= limit) {
+            uint64_t mask = lineEndMask(p);
+            for (long skip = limit - found; skip > 1; --skip)
+                mask &= mask - 1;  // drops the lowest line end
+            stop = p + __builtin_ctzll(mask) + 1;
+            return limit;
+        }
         found += count;
         p += CountBlock;
     }
@@ -73,10 +111,10 @@ long skipLines(const char* p, const char* end, long limit, const char*& stop) {
 // Gathers the line that crosses the end of the chunk in the spill buffer; the
 // slow path of readLineInPlace.
 bool gatherLine(SlotReader& reader, FILE* stream, const char*& data, size_t& size) {
-    reader.spill.assign(reader.chunk.data() + reader.pos, reader.end - reader.pos);
+    reader.spill.assign(reader.chunk + reader.pos, reader.end - reader.pos);
     reader.pos = reader.end;
     while (refill(reader, stream)) {
-        const char* start = reader.chunk.data();
+        const char* start = reader.chunk;
         const void* newline = memchr(start, '\n', reader.end);
         size_t take = newline ? static_cast<const char*>(newline) - start + 1 : reader.end;
         reader.spill.append(start, take);
@@ -109,7 +147,7 @@ void detachStream(int slot) {
 
 bool readLineInPlace(int slot, const char*& data, size_t& size) {
     SlotReader& reader = readers[slot];
-    const char* start = reader.chunk.data() + reader.pos;
+    const char* start = reader.chunk + reader.pos;
     size_t left = reader.end - reader.pos;
     const void* newline = left ? memchr(start, '\n', left) : nullptr;
     if (!newline)
@@ -139,9 +177,9 @@ long copyLines(int slot, FILE* out, long count) {
     while (copied < limit) {
         if (reader.pos == reader.end && !refill(reader, streams[slot]))
             return partLine ? copied + 1 : copied;
-        const char* start = reader.chunk.data() + reader.pos;
+        const char* start = reader.chunk + reader.pos;
         const char* stop;
-        copied += skipLines(start, reader.chunk.data() + reader.end, limit - copied, stop);
+        copied += skipLines(start, reader.chunk + reader.end, limit - copied, stop);
         if (out)
             writeBytes(out, start, stop - start);
         reader.pos += stop - start;

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "common/globals.h"
 
@@ -85,6 +86,18 @@ TEST(LineIo, CopyLinesStopsAfterTheCountedLine) {
     EXPECT_EQ(copyOf(even, 32, copied, rest).size(), 128u);
     EXPECT_EQ(copied, 32);
     EXPECT_EQ(rest, "next\n");
+    // Many line ends in one block: every count picks out the right one of them.
+    std::string dense;
+    std::vector<size_t> ends;
+    for (int i = 0; i < 300; ++i) {
+        dense += std::string(i % 5, 'a' + i % 26) + "\n";
+        ends.push_back(dense.size());
+    }
+    for (long count = 1; count <= 300; ++count) {
+        std::string written = copyOf(dense, count, copied, rest);
+        ASSERT_EQ(written, dense.substr(0, ends[count - 1])) << count;
+        ASSERT_EQ(copied, count);
+    }
 }
 
 TEST(LineIo, CopyLinesAcrossReadBuffersAndAtTheEnd) {
