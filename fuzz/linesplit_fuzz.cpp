@@ -106,6 +106,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (line != original)
         failInvariant("splitSourceLine changed the line");
     checkSplit(line, prefix, operand, comment);
+    const std::string word = mnemonicBuf;
+    splitMnemonic(line);
+    if (mnemonicBuf != word)
+        failInvariant("splitMnemonic finds another word than splitSourceLine");
 
     // An exact-size copy, so a read past the end shows.
     std::unique_ptr<char[]> exact(new char[line.size() ? line.size() : 1]);

@@ -47,17 +47,32 @@ void setPart(std::string& part, const char* text, size_t size) {
     part.append(text, size);
 }
 
+// Finds the mnemonic word of the line's body [0, end): returns where it starts
+// (the prefix ends there) and sets `wordEnd`.
+size_t findWord(const std::string& line, size_t end, size_t& wordEnd) {
+    size_t pos = skipBlanks(line, 0, end);
+    wordEnd = skipWord(line, pos, end);
+    if (memchr(line.data() + pos, ':', wordEnd - pos)) {
+        pos = skipBlanks(line, wordEnd, end);
+        wordEnd = skipWord(line, pos, end);
+    }
+    return pos;
+}
+
+void traceSplit() {
+    if (traceOn) {
+        fprintf(traceStream, "%s(%d)\n", "KELVAD", SplitCheckpoint);
+        fflush(traceStream);
+    }
+}
+
 }  // namespace
 
 void splitLineParts(std::string& prefix, std::string& word, std::string& operand,
                     std::string& comment, const std::string& line) {
     const size_t end = bodyLength(line);
-    size_t pos = skipBlanks(line, 0, end);
-    size_t wordEnd = skipWord(line, pos, end);
-    if (memchr(line.data() + pos, ':', wordEnd - pos)) {
-        pos = skipBlanks(line, wordEnd, end);
-        wordEnd = skipWord(line, pos, end);
-    }
+    size_t wordEnd;
+    size_t pos = findWord(line, end, wordEnd);
     setPart(prefix, line.data(), pos);
     setPart(word, line.data() + pos, wordEnd - pos);
 
@@ -78,9 +93,13 @@ void splitLineParts(std::string& prefix, std::string& word, std::string& operand
 
 void splitSourceLine(std::string& prefix, std::string& operand, std::string& comment,
                      const std::string& line) {
-    if (traceOn) {
-        fprintf(traceStream, "%s(%d)\n", "KELVAD", SplitCheckpoint);
-        fflush(traceStream);
-    }
+    traceSplit();
     splitLineParts(prefix, mnemonicBuf, operand, comment, line);
+}
+
+void splitMnemonic(const std::string& line) {
+    traceSplit();
+    size_t wordEnd;
+    size_t pos = findWord(line, bodyLength(line), wordEnd);
+    setPart(mnemonicBuf, line.data() + pos, wordEnd - pos);
 }

@@ -19,6 +19,10 @@ extern const char* const GeneratedComment;  // ";This is the line which kelvad g
 void splitSourceLine(std::string& prefix, std::string& operand, std::string& comment,
                      const std::string& line);
 
+// Only the mnemonic of that split, into mnemonicBuf, with the same trace line:
+// for the scan, which looks at nothing else of a reported line.
+void splitMnemonic(const std::string& line);
+
 // The same split with the word put into `word`: no trace line, mnemonicBuf
 // untouched. For looking into lines that are not the one being rewritten.
 void splitLineParts(std::string& prefix, std::string& word, std::string& operand,

@@ -63,11 +63,7 @@ const OwnedKeyword OwnedKeywords[] = {
     {KeywordNext, &FileScan::lastForLine, 16, &FileScan::prevNextOwner},
 };
 
-// Scratch parts of a split line; only the mnemonic is used.
-std::string prefixBuf;
-std::string operandBuf;
-std::string commentBuf;
-std::string upperMnemonic;
+std::string upperMnemonic;  // the reported line's mnemonic in upper case
 
 [[noreturn]] void failScan(int error, const char* argument) {
     reportError(error, argument);
@@ -115,10 +111,7 @@ void readUpTo(FileScan& scan, long lineNo) {
 }
 
 void annotatePlain(BranchError& error) {
-    prefixBuf.clear();
-    operandBuf.clear();
-    commentBuf.clear();
-    splitSourceLine(prefixBuf, operandBuf, commentBuf, lineBuf);
+    splitMnemonic(lineBuf);
     copyUpper(upperMnemonic, mnemonicBuf);
     // A NUL would cut the word short for the lookup and let "BEQ\0X" pass as BEQ.
     bool fits = upperMnemonic.size() <= MnemonicMax && upperMnemonic.find('\0') == std::string::npos;

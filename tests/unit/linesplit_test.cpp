@@ -29,6 +29,10 @@ protected:
         EXPECT_EQ(operand, c.operand) << c.line;
         EXPECT_EQ(comment, c.comment) << c.line;
         EXPECT_EQ(line, c.line);
+        // The scan's mnemonic-only split finds the same word.
+        mnemonicBuf = "old";
+        splitMnemonic(line);
+        EXPECT_EQ(mnemonicBuf, c.mnemonic) << c.line;
     }
 };
 
@@ -81,10 +85,11 @@ TEST_F(LineSplit, WritesTheCheckpointOnEverySplit) {
     std::string prefix, operand, comment;
     splitSourceLine(prefix, operand, comment, "\tBEQ\tX\n");
     splitSourceLine(prefix, operand, comment, "\n");
+    splitMnemonic("\tBNE\tY\n");
     char text[64] = {};
     rewind(traceStream);
     size_t got = fread(text, 1, sizeof text - 1, traceStream);
-    EXPECT_EQ(std::string(text, got), "KELVAD(983)\nKELVAD(983)\n");
+    EXPECT_EQ(std::string(text, got), "KELVAD(983)\nKELVAD(983)\nKELVAD(983)\n");
     fclose(traceStream);
 }
 
