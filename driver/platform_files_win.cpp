@@ -1,5 +1,6 @@
 // Creating the temporary output file and putting it in place of a source, on Windows.
 #include "driver/platform.h"
+#include "driver/wintext.h"
 
 #include <cstdio>
 #include <string>
@@ -17,16 +18,6 @@ constexpr DWORD ReplaceFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUG
 // Attributes that SetFileAttributesW can give back to a replaced file.
 constexpr DWORD KeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-
-std::wstring widen(const char* text) {
-    int size = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (size <= 0)
-        return std::wstring();
-    std::wstring wide(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), size);
-    wide.pop_back();
-    return wide;
-}
 
 // Removes whatever file or link stands under `name`; a real directory stays.
 void removeOldEntry(const std::wstring& name) {

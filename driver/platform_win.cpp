@@ -1,5 +1,6 @@
 // Windows side of the platform calls: the console interrupt, raw descriptor calls and running a program.
 #include "driver/platform.h"
+#include "driver/wintext.h"
 
 #include <atomic>
 #include <climits>
@@ -31,16 +32,6 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
         SuspendThread(mainThread);
     interruptHandler(SIGINT);
     return TRUE;
-}
-
-std::wstring widen(const char* text) {
-    int size = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (size <= 0)
-        return std::wstring();
-    std::wstring wide(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), size);
-    wide.pop_back();
-    return wide;
 }
 
 bool isProgramFile(const std::wstring& path) {
@@ -85,33 +76,6 @@ std::wstring findProgram(const char* program) {
             return std::wstring();
         start = end + 1;
     }
-}
-
-// Appends one argument so that the child's run-time library splits it back unchanged:
-// quoted when it holds a blank or a quote (or is empty), a quote escaped by a backslash,
-// and backslashes doubled only where a quote follows them.
-void appendArgument(std::wstring& line, const std::wstring& word) {
-    if (!line.empty())
-        line += L' ';
-    if (!word.empty() && word.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
-        line += word;
-        return;
-    }
-    line += L'"';
-    size_t backslashes = 0;
-    for (wchar_t c : word) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        if (c == L'"')
-            backslashes = backslashes * 2 + 1;
-        line.append(backslashes, L'\\');
-        backslashes = 0;
-        line += c;
-    }
-    line.append(backslashes * 2, L'\\');
-    line += L'"';
 }
 
 HANDLE descriptorHandle(int fd) {

@@ -5,32 +5,9 @@
 
 #include <windows.h>
 
-namespace {
+#include "driver/wintext.h"
 
-// Appends one argument so that the child's run-time library splits it back unchanged.
-void appendArgument(std::wstring& line, const std::wstring& word) {
-    if (!line.empty())
-        line += L' ';
-    if (!word.empty() && word.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
-        line += word;
-        return;
-    }
-    line += L'"';
-    size_t backslashes = 0;
-    for (wchar_t c : word) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        if (c == L'"')
-            backslashes = backslashes * 2 + 1;
-        line.append(backslashes, L'\\');
-        backslashes = 0;
-        line += c;
-    }
-    line.append(backslashes * 2, L'\\');
-    line += L'"';
-}
+namespace {
 
 // Ctrl+C is meant for the program: this one keeps waiting for its exit code.
 BOOL WINAPI ignoreConsoleEvent(DWORD) {
