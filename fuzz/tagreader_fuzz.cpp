@@ -4,6 +4,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "fuzzsupport.h"
 
@@ -17,10 +18,10 @@
 
 namespace {
 
-// True when some line of `text` begins with `fileName` followed by a blank and
+// True when some line of `lines` begins with `fileName` followed by a blank and
 // a number that reads as `lineNo`: the only place a record can come from.
-bool namedByALine(const std::string& text, const char* fileName, long lineNo) {
-    for (const std::string& line : splitLines(text)) {
+bool namedByALine(const std::vector<std::string>& lines, const char* fileName, long lineNo) {
+    for (const std::string& line : lines) {
         // The name is a C string: it ends at a NUL inside the field, if any.
         size_t blank = line.find(' ');
         if (blank == std::string::npos)
@@ -43,7 +44,7 @@ bool namedByALine(const std::string& text, const char* fileName, long lineNo) {
     return false;
 }
 
-void checkErrors(const std::string& text, const SourceFileRecord& file) {
+void checkErrors(const std::vector<std::string>& tagLines, const SourceFileRecord& file) {
     std::set<long> lines;
     const BranchError* last = nullptr;
     for (const BranchError* error = file.errorHead; error; error = error->next) {
@@ -54,7 +55,7 @@ void checkErrors(const std::string& text, const SourceFileRecord& file) {
         if (error->structKind != classifyTarget(error->target) || error->keyword || error->mnemonicCode ||
             error->duplicate || error->lineFound)
             failInvariant("error record not as freshly read");
-        if (!namedByALine(text, file.fileName, error->lineNo))
+        if (!namedByALine(tagLines, file.fileName, error->lineNo))
             failInvariant("an error no tag line names");
         last = error;
     }
@@ -64,18 +65,19 @@ void checkErrors(const std::string& text, const SourceFileRecord& file) {
 
 void checkList(const std::string& text, int result, bool ended) {
     std::set<std::string> names;
-    size_t lineCount = splitLines(text).size();
+    // Split once: each error looks for its line among them.
+    std::vector<std::string> tagLines = splitLines(text);
     size_t errorCount = 0;
     for (const SourceFileRecord* file = fileList.next; file; file = file->next) {
         if (strchr(file->fileName, ' ') || strchr(file->fileName, '\n'))
             failInvariant("file name with a blank or a line end");
         if (!names.insert(file->fileName).second)
             failInvariant("two records for one file name");
-        checkErrors(text, *file);
+        checkErrors(tagLines, *file);
         for (const BranchError* error = file->errorHead; error; error = error->next)
             ++errorCount;
     }
-    if (errorCount > lineCount)
+    if (errorCount > tagLines.size())
         failInvariant("more errors than tag lines");
     if (tagOpen || openDescriptors[TagSlot] != -1)
         failInvariant("tag stream left open");
