@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds a Release kelvad in its own build folder and prints every figure of the benchmark.
 #
-#   bench/run-benchmarks.sh              build in build-bench/, 7 rounds (about five minutes)
+#   bench/run-benchmarks.sh              build in build-bench/, 7 rounds (about a minute)
 #   ROUNDS=3 bench/run-benchmarks.sh     fewer rounds
 #   BUILD=dir bench/run-benchmarks.sh    another build folder (configured as Release)
 #   bench/run-benchmarks.sh --quick      inputs a hundred times smaller, one round, in the
