@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "common/errorlist.h"
 #include "common/globals.h"
 #include "common/lineio.h"
-#include "tagscan/errorlist.h"
 #include "tagscan/tagreader.h"
 
 namespace {

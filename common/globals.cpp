@@ -41,6 +41,8 @@ int labelNo;
 int chainNext;
 int chainPrev;
 
+constexpr const char* JumpChainWords[3] = {"BRA", "JMP", nullptr};
+static_assert(JumpChainWords[2] == nullptr, "the jump chain ends with a null entry");
 const char* const* jumpChain;
 
 void initGlobals() {

@@ -53,6 +53,7 @@ extern int labelNo;       // number of the last generated "..lop%d" label
 extern int chainNext;     // 1: this branch shares the jump of the next line
 extern int chainPrev;     // 1: this branch continues a chain
 
+extern const char* const JumpChainWords[3];  // "BRA", "JMP", null: what jumpChain points at
 extern const char* const* jumpChain;  // "BRA", "JMP", null: the lengthening of unconditional branches
 
 // Gives every global its start value (also used by tests between cases).

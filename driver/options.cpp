@@ -5,12 +5,11 @@
 #include <string>
 
 #include "common/globals.h"
+#include "common/textutil.h"
 #include "driver/banner.h"
 #include "driver/cleanup.h"
 #include "driver/messages.h"
 #include "driver/trace.h"
-#include "rewrite/mnemonics.h"
-#include "rewrite/textutil.h"
 
 namespace {
 

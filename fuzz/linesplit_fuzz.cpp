@@ -7,8 +7,8 @@
 #include "fuzzsupport.h"
 
 #include "common/globals.h"
+#include "common/keyword.h"
 #include "rewrite/linesplit.h"
-#include "tagscan/keyword.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 
 #include "fuzzsupport.h"
 
+#include "common/errorlist.h"
 #include "common/globals.h"
 #include "common/lineio.h"
 #include "common/records.h"
@@ -18,7 +19,6 @@
 #include "driver/messages.h"
 #include "rewrite/mnemonics.h"
 #include "rewrite/rewritepass.h"
-#include "tagscan/errorlist.h"
 #include "tagscan/sourcescan.h"
 #include "tagscan/tagreader.h"
 

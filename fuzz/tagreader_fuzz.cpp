@@ -8,12 +8,12 @@
 
 #include "fuzzsupport.h"
 
+#include "common/errorlist.h"
 #include "common/globals.h"
 #include "common/lineio.h"
 #include "common/records.h"
 #include "driver/cleanup.h"
 #include "driver/messages.h"
-#include "tagscan/errorlist.h"
 #include "tagscan/tagreader.h"
 
 namespace {

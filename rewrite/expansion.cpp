@@ -6,12 +6,12 @@
 
 #include "common/globals.h"
 #include "common/lineio.h"
+#include "common/textutil.h"
 #include "driver/cleanup.h"
 #include "driver/messages.h"
 #include "rewrite/linesplit.h"
 #include "rewrite/mnemonics.h"
 #include "rewrite/output.h"
-#include "rewrite/textutil.h"
 
 namespace {
 

@@ -18,9 +18,6 @@ static_assert(sizeof BranchMnemonicTable / sizeof BranchMnemonicTable[0] == 13,
 static_assert(BranchMnemonicTable[11].mnemonic != nullptr && BranchMnemonicTable[12].mnemonic == nullptr,
               "the terminator follows row 12");
 
-constexpr const char* JumpChainWords[3] = {"BRA", "JMP", nullptr};
-static_assert(JumpChainWords[2] == nullptr, "the jump chain ends with a null entry");
-
 namespace {
 constexpr int ErrorCantTranslate = 4;
 }

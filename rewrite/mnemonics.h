@@ -9,7 +9,6 @@ struct BranchMnemonic {
 // Rows 1 to 12 ("BEQ" ... "BBC", "BRA", "JMP") at entries 0 to 11, then the
 // terminator; row r's mnemonic is BranchMnemonicTable[r - 1].mnemonic.
 extern const BranchMnemonic BranchMnemonicTable[13];
-extern const char* const JumpChainWords[3];  // "BRA", "JMP", null: what jumpChain points at
 
 // Inverse code of a word, compared exactly (callers upper-case it first): 1 to 8
 // plain conditional, 9 and 10 bit-test, 11 BRA or JMP, 0 for any other word.

@@ -5,9 +5,12 @@
 #include <cstring>
 #include <string>
 
+#include "common/errorlist.h"
 #include "common/globals.h"
+#include "common/keyword.h"
 #include "common/lineio.h"
 #include "common/records.h"
+#include "common/textutil.h"
 #include "driver/cleanup.h"
 #include "driver/messages.h"
 #include "driver/platform.h"
@@ -15,9 +18,6 @@
 #include "rewrite/linesplit.h"
 #include "rewrite/mnemonics.h"
 #include "rewrite/output.h"
-#include "rewrite/textutil.h"
-#include "tagscan/errorlist.h"
-#include "tagscan/keyword.h"
 
 namespace {
 

@@ -4,16 +4,16 @@
 #include <cstdio>
 #include <string>
 
+#include "common/errorlist.h"
 #include "common/globals.h"
+#include "common/keyword.h"
 #include "common/lineio.h"
 #include "common/records.h"
+#include "common/textutil.h"
 #include "driver/cleanup.h"
 #include "driver/messages.h"
 #include "rewrite/linesplit.h"
 #include "rewrite/mnemonics.h"
-#include "rewrite/textutil.h"
-#include "tagscan/errorlist.h"
-#include "tagscan/keyword.h"
 
 namespace {
 

@@ -12,11 +12,11 @@
 #include <unordered_set>
 #include <vector>
 
+#include "common/errorlist.h"
 #include "common/globals.h"
 #include "common/lineio.h"
 #include "driver/cleanup.h"
 #include "driver/messages.h"
-#include "tagscan/errorlist.h"
 
 void* (*allocateListBlock)(size_t count, size_t size) = calloc;
 

@@ -1,5 +1,5 @@
 // Tests of the branch error list: its release and the stable sort by line.
-#include "tagscan/errorlist.h"
+#include "common/errorlist.h"
 
 #include <gtest/gtest.h>
 

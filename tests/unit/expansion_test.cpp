@@ -13,10 +13,10 @@
 
 #include "common/globals.h"
 #include "common/lineio.h"
+#include "common/textutil.h"
 #include "driver/cleanup.h"
 #include "rewrite/linesplit.h"
 #include "rewrite/mnemonics.h"
-#include "rewrite/textutil.h"
 
 namespace {
 

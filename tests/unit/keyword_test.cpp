@@ -1,5 +1,5 @@
 // Tests of the structured-statement keyword classification.
-#include "tagscan/keyword.h"
+#include "common/keyword.h"
 
 #include <gtest/gtest.h>
 

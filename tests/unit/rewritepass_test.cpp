@@ -18,11 +18,11 @@
 #include <sstream>
 #include <string>
 
+#include "common/errorlist.h"
 #include "common/globals.h"
 #include "common/records.h"
 #include "driver/cleanup.h"
 #include "rewrite/mnemonics.h"
-#include "tagscan/errorlist.h"
 #include "tagscan/sourcescan.h"
 #include "tagscan/tagreader.h"
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "common/errorlist.h"
 #include "common/globals.h"
 #include "driver/cleanup.h"
-#include "tagscan/errorlist.h"
 #include "tagscan/tagreader.h"
 
 namespace {

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "common/errorlist.h"
 #include "common/globals.h"
 #include "common/lineio.h"
 #include "driver/cleanup.h"
-#include "tagscan/errorlist.h"
 
 namespace {
 

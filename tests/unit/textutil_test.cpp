@@ -1,5 +1,5 @@
 // Tests of the upper-case copy and the cut at a pattern.
-#include "rewrite/textutil.h"
+#include "common/textutil.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The per-pass list of branch errors: its sentinel, its release and the line-order sort.
-#include "tagscan/errorlist.h"
+#include "common/errorlist.h"
 
 #include <cstdlib>
 

@@ -1,5 +1,5 @@
 // The two small text utilities behind the case-blind comparisons.
-#include "rewrite/textutil.h"
+#include "common/textutil.h"
 
 #include <cstring>
 

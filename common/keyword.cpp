@@ -1,5 +1,5 @@
 // Tells which structured-statement keyword, if any, begins a source line.
-#include "tagscan/keyword.h"
+#include "common/keyword.h"
 
 #include <cstdint>
 #include <cstring>
