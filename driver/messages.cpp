@@ -6,7 +6,7 @@
 
 #include "common/globals.h"
 
-const char* const ErrorMessages[19] = {
+const char* const ErrorMessages[20] = {
     "",
     "Can't create file '%s'\n",
     "Can't create Tmporary file\n",
@@ -26,8 +26,9 @@ const char* const ErrorMessages[19] = {
     "next not associated with for\n",
     "",
     "",
+    "Can't rewrite file '%s', its old text is kept in 'tmpbra01'\n",
 };
-static_assert(sizeof ErrorMessages / sizeof ErrorMessages[0] == 19, "errors 0 to 18");
+static_assert(sizeof ErrorMessages / sizeof ErrorMessages[0] == 20, "errors 0 to 19");
 
 const char* const WarningMessages[3] = {
     "",

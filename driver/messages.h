@@ -11,7 +11,7 @@ enum ExitStatus {
     ExitNoAssembler = 127, // "torna" could not be started
 };
 
-extern const char* const ErrorMessages[19];   // texts of errors 0 to 18
+extern const char* const ErrorMessages[20];   // texts of errors 0 to 19
 extern const char* const WarningMessages[3];  // texts of warnings 0 to 2
 extern const char* const UsageLines[4];       // usage text pieces, null-terminated
 

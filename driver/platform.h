@@ -13,6 +13,10 @@ void installInterruptHandler(void (*handler)(int));
 // Sets the console interrupt to be ignored (first step of the handler).
 void ignoreInterrupt();
 
+// Makes a write beyond the file-size limit fail like any other write instead of
+// ending the process; programs started later get the default back.
+void ignoreFileSizeSignal();
+
 // Writes raw bytes to a descriptor; safe inside a signal handler.
 void writeDescriptor(int fd, const char* text, unsigned size);
 
@@ -32,9 +36,13 @@ int runProgram(const char* program, const char* const* argv);
 FILE* openFreshOutput(const char* name);
 
 // Puts the text of `temp` in place of `target` so that `target` always holds its
-// old or its whole new text, keeping target's permission bits. Tries a rename in
-// one step; then a copy to a new file in target's directory renamed over it;
-// then, where that directory takes no new file (but not when the copy itself
-// failed), a copy into `target` itself, `temp` being removed only after it.
-// Returns false, with `temp` left in place, when none works.
+// old or its whole new text, also after a power cut, keeping target's permission
+// bits. The new text is flushed before it takes the name, the directory after.
+// Tries a rename in one step; then a copy to a new file in target's directory
+// renamed over it; then, where that directory takes no new file (but not when the
+// copy itself failed), a copy into `target` itself: on POSIX systems only with
+// the space reserved and a flushed copy of the old text in "tmpbra01" first,
+// interrupts held until it is done (if it fails half-way and the old text cannot
+// be put back, error 19 and a fatal exit); on Windows that copy is refused.
+// Returns false, with `temp` left in place and `target` untouched, when none works.
 bool replaceFile(const char* temp, const char* target);

@@ -2,7 +2,9 @@
 #include "driver/platform.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,9 +13,56 @@
 #include <string>
 #include <vector>
 
+#include "driver/cleanup.h"
+#include "driver/messages.h"
+
 namespace {
 
 constexpr size_t CopyChunk = 1 << 16;  // bytes moved per read when a rename is refused
+const char* const OldTextName = "tmpbra01";  // the old text of a source while the new is copied into it
+constexpr int ErrorOldTextKept = 19;
+
+// File systems that write an overwritten block to a new place, so space reserved
+// beforehand does not cover the copy into a source: the copy is refused there.
+const long CopyOnWriteFileSystems[] = {
+    0x9123683E,  // btrfs
+    0x2FC12FC1,  // zfs
+    (long)0xCA451A4E,  // bcachefs
+};
+
+// True when the system has the data of `fd` on stable storage. A file system that
+// cannot flush at all (it says so with EINVAL or ENOTSUP) counts as done.
+bool flushDescriptor(int fd) {
+    int result;
+    do
+        result = fdatasync(fd);
+    while (result != 0 && errno == EINTR);
+    return result == 0 || errno == EINVAL || errno == ENOTSUP;
+}
+
+// Flushes the text of the closed file `name` before it takes another name: without
+// it a power cut may keep the new name and lose the text (an empty source).
+bool flushFileByName(const char* name) {
+    int fd = open(name, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = flushDescriptor(fd);
+    close(fd);
+    return ok;
+}
+
+// Flushes the directory holding `path`, so a rename into it survives a power cut.
+// Nothing depends on it succeeding: either name then leads to a complete text.
+void flushDirectoryOf(const char* path) {
+    std::string name = path;
+    size_t slash = name.rfind('/');
+    name = slash == std::string::npos ? std::string(".") : name.substr(0, slash + 1);
+    int fd = open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    fsync(fd);
+    close(fd);
+}
 
 // Copies every byte of `in` into `out`; true only if every read and write
 // succeeded. Closes neither.
@@ -26,24 +75,6 @@ bool copyStreamBytes(FILE* in, FILE* out) {
         if (fwrite(chunk.data(), 1, got, out) != got)
             return false;
     }
-}
-
-// Copies every byte of the file `from` into `to` (emptied first); true only if
-// every read, write and the final close succeeded.
-bool copyFileBytes(const char* from, const char* to) {
-    FILE* in = fopen(from, "rb");
-    if (!in)
-        return false;
-    FILE* out = fopen(to, "wb");
-    if (!out) {
-        fclose(in);
-        return false;
-    }
-    bool ok = copyStreamBytes(in, out);
-    fclose(in);
-    if (fclose(out) != 0)
-        ok = false;
-    return ok;
 }
 
 // How bringing the text over beside the target went.
@@ -65,15 +96,132 @@ BesideResult replaceFromBeside(const char* temp, const char* target, mode_t mode
         return BesideRefused;
     FILE* out = fdopen(fd, "wb");
     FILE* in = out ? fopen(temp, "rb") : nullptr;
-    bool ok = in && copyStreamBytes(in, out) && fchmod(fd, mode) == 0;
+    bool ok = in && copyStreamBytes(in, out) && fchmod(fd, mode) == 0 && fflush(out) == 0 && flushDescriptor(fd);
     if (in)
         fclose(in);
     if (out ? fclose(out) != 0 : close(fd) != 0)
         ok = false;
-    if (ok && rename(name.c_str(), target) == 0)
+    if (ok && rename(name.c_str(), target) == 0) {
+        flushDirectoryOf(target);
         return BesideReplaced;
+    }
     unlink(name.c_str());
     return ok ? BesideRefused : BesideFailed;
+}
+
+
+// Writes all `size` bytes of `data` to `fd`.
+bool writeAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        ssize_t written = write(fd, data, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+// Puts every byte of `in` over the start of `out`, cuts `out` to that length and
+// flushes it; true only if all of it succeeded.
+bool overwriteFrom(int in, int out, std::vector<char>& chunk) {
+    if (lseek(in, 0, SEEK_SET) < 0 || lseek(out, 0, SEEK_SET) < 0)
+        return false;
+    off_t total = 0;
+    for (;;) {
+        ssize_t got = read(in, chunk.data(), chunk.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        if (!writeAll(out, chunk.data(), got))
+            return false;
+        total += got;
+    }
+    return ftruncate(out, total) == 0 && flushDescriptor(out);
+}
+
+// Reserves room for `size` bytes in `fd` without changing its length, so a full
+// disk shows before a byte of it is overwritten. False where that cannot be promised.
+bool reserveSpace(int fd, off_t size) {
+    struct statfs system;
+    if (fstatfs(fd, &system) != 0)
+        return false;
+    for (long type : CopyOnWriteFileSystems)
+        if ((long)system.f_type == type)
+            return false;
+    return size == 0 || fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size) == 0;
+}
+
+// A flushed copy of the text of `fd` in "tmpbra01", open for reading; -1 if it
+// cannot be made (nothing is then left behind).
+int keepOldText(int fd, std::vector<char>& chunk) {
+    int old = open(OldTextName, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (old < 0)
+        return -1;
+    if (overwriteFrom(fd, old, chunk)) {
+        flushDirectoryOf(OldTextName);
+        return old;
+    }
+    close(old);
+    unlink(OldTextName);
+    return -1;
+}
+
+// Holds the console interrupt and the stop requests of build tools and closed
+// terminals, so none lands in the middle of a copy into a source.
+void holdStopSignals(sigset_t* saved) {
+    sigset_t held;
+    sigemptyset(&held);
+    sigaddset(&held, SIGINT);
+    sigaddset(&held, SIGTERM);
+    sigaddset(&held, SIGHUP);
+    sigprocmask(SIG_BLOCK, &held, saved);
+}
+
+// Writes the text of `temp` into `target` itself, for a target whose directory
+// takes no new file. Before a byte is overwritten, the space is reserved and the
+// old text is kept, flushed, in "tmpbra01"; a failure half-way puts it back. False,
+// the target untouched, where that cannot be done; if even putting it back fails,
+// error 19 names the target, and "tmpbra01" keeps its old text.
+bool copyIntoTarget(const char* temp, const char* target) {
+    // One left by an earlier run may be the only copy of some file's old text.
+    struct stat info;
+    if (lstat(OldTextName, &info) == 0 || errno != ENOENT)
+        return false;
+    std::vector<char> chunk(CopyChunk);
+    int in = open(temp, O_RDONLY | O_CLOEXEC);
+    int out = in < 0 ? -1 : open(target, O_RDWR | O_CLOEXEC);
+    int old = -1;
+    bool ready = out >= 0 && fstat(in, &info) == 0 && reserveSpace(out, info.st_size) &&
+                 (old = keepOldText(out, chunk)) >= 0;
+    if (!ready) {
+        for (int fd : {in, out})
+            if (fd >= 0)
+                close(fd);
+        return false;
+    }
+    sigset_t saved;
+    holdStopSignals(&saved);
+    bool copied = overwriteFrom(in, out, chunk);
+    bool restored = copied || overwriteFrom(old, out, chunk);
+    close(in);
+    close(out);
+    close(old);
+    if (restored)
+        unlink(OldTextName);
+    if (copied)
+        unlink(temp);
+    sigprocmask(SIG_SETMASK, &saved, nullptr);
+    if (!restored) {
+        reportError(ErrorOldTextKept, target);
+        fatalExit(ExitSource);
+    }
+    return copied;
 }
 
 }  // namespace
@@ -104,8 +252,12 @@ bool replaceFile(const char* temp, const char* target) {
         mode = info.st_mode & 07777;
         chmod(temp, mode);
     }
-    if (rename(temp, target) == 0)
+    if (!flushFileByName(temp))
+        return false;
+    if (rename(temp, target) == 0) {
+        flushDirectoryOf(target);
         return true;
+    }
     // Refused, typically because the target lies on another file system than the
     // temporary: bring the text over there first, so the target still changes in one step.
     BesideResult beside = replaceFromBeside(temp, target, mode);
@@ -116,11 +268,7 @@ bool replaceFile(const char* temp, const char* target) {
     // A copy that failed there would fail in the target too, after emptying it.
     if (beside == BesideFailed)
         return false;
-    // Its directory takes no new file: write the text into the target itself.
-    // Its own permission bits stay, and "tmpbra00" holds the whole text until the
-    // copy is complete.
-    if (!copyFileBytes(temp, target))
-        return false;
-    unlink(temp);
-    return true;
+    // Its directory takes no new file (or the target is a file mounted on its own):
+    // write the text into the target itself, which keeps its own permission bits.
+    return copyIntoTarget(temp, target);
 }

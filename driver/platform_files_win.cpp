@@ -104,6 +104,18 @@ BesideResult replaceFromBeside(const std::wstring& from, const std::wstring& to,
     return ok ? BesideRefused : BesideFailed;
 }
 
+// Flushes the text of the closed file `name` to the disk before it takes another
+// name: without it a power cut may keep the new name and lose the text.
+bool flushFileByName(const std::wstring& name) {
+    HANDLE handle = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = FlushFileBuffers(handle);
+    CloseHandle(handle);
+    return ok;
+}
+
 }  // namespace
 
 FILE* openFreshOutput(const char* name) {
@@ -129,6 +141,8 @@ FILE* openFreshOutput(const char* name) {
 bool replaceFile(const char* temp, const char* target) {
     std::wstring from = widen(temp);
     std::wstring to = widen(target);
+    if (!flushFileByName(from))
+        return false;
     DWORD before = GetFileAttributesW(to.c_str());
     DWORD attributes = before == INVALID_FILE_ATTRIBUTES ? FILE_ATTRIBUTE_NORMAL : keptAttributes(before);
     // The new text takes the target's attributes, as the POSIX side gives it the mode bits;
@@ -142,11 +156,9 @@ bool replaceFile(const char* temp, const char* target) {
     // bring the text over there first, so the target still changes in one step.
     BesideResult beside = replaceFromBeside(from, to, attributes);
     bool replaced = beside == BesideReplaced;
-    // A copy that failed there would fail in the target too, after emptying it. Where the
-    // directory takes no new file, the text goes into the target itself (which takes the
-    // temporary's attributes); "tmpbra00" holds the whole text until that copy is complete.
-    if (beside == BesideRefused)
-        replaced = CopyFileW(from.c_str(), to.c_str(), FALSE);
+    // Where the directory takes no new file, writing into the target itself could leave it
+    // half written (no space can be reserved there in advance without changing its
+    // length): the target stays as it is and "tmpbra00" keeps the text.
     if (!replaced) {
         if (before != INVALID_FILE_ATTRIBUTES)
             SetFileAttributesW(to.c_str(), keptAttributes(before));
