@@ -5,6 +5,7 @@
 
 #include "common/globals.h"
 #include "common/lineio.h"
+#include "driver/messages.h"
 
 const char* const TempFileName = "tmpbra00";
 
@@ -18,6 +19,11 @@ const char* const TempFileName = "tmpbra00";
             remove(TempFileName);
     }
     throw ExitRequest{status};
+}
+
+[[noreturn]] void fatalOutOfMemory() {
+    reportError(10, nullptr);
+    fatalExit(ExitResource);
 }
 
 void closeAll() {

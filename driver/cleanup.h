@@ -20,3 +20,7 @@ void closeAll();
 // Closes the slot's stream if it is open and clears its flag; the stream's error
 // indicator at the close stays in streamErrors[slot].
 void closeStream(int slot);
+
+// Error 10 and the clean-up of every fatal error, for memory that ran out
+// anywhere in the run; throws ExitRequest{ExitResource}. Never returns.
+[[noreturn]] void fatalOutOfMemory();

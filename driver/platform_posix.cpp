@@ -59,6 +59,10 @@ void ignoreInterrupt() {
     signal(SIGINT, SIG_IGN);
 }
 
+void ignoreFileSizeSignal() {
+    signal(SIGXFSZ, SIG_IGN);
+}
+
 void writeDescriptor(int fd, const char* text, unsigned size) {
     while (size > 0) {
         ssize_t written = write(fd, text, size);
@@ -91,8 +95,18 @@ int runProgram(const char* program, const char* const* argv) {
     for (std::string& word : words)
         childArgv.push_back(word.data());
     childArgv.push_back(nullptr);
+    // An ignored signal stays ignored in the program started: give it the default back.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGXFSZ);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     pid_t child;
-    if (posix_spawn(&child, path.c_str(), nullptr, nullptr, childArgv.data(), environ) != 0)
+    int spawned = posix_spawn(&child, path.c_str(), nullptr, &attributes, childArgv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    if (spawned != 0)
         return -1;
     int status;
     while (waitpid(child, &status, 0) < 0) {

@@ -105,6 +105,10 @@ void ignoreInterrupt() {
     interruptTaken = true;
 }
 
+// Windows has no file-size signal: a write beyond a quota simply fails.
+void ignoreFileSizeSignal() {
+}
+
 // Straight to the system handle: no run-time lock that the stopped main thread may hold.
 void writeDescriptor(int fd, const char* text, unsigned size) {
     HANDLE handle = descriptorHandle(fd);

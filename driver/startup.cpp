@@ -19,6 +19,7 @@ int runKelvad(int argc, char** argv) {
     initGlobals();
     makeStandardStreamsBinary();
     installInterruptHandler(onInterrupt);
+    ignoreFileSizeSignal();
     checkCommandLength(argc, argv);
     parseArgs(argc, argv);
     if (bannerOn)

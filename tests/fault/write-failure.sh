@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Writes and reads that fail: "tmpbra00" under a file-size limit (SIGXFSZ
-# ignored, so writes fail with an error instead of a signal), and sources that
-# cannot be read. Error and status as documented, every source unchanged.
+# Writes, reads and memory that fail: "tmpbra00" under a file-size limit (the
+# tool ignores SIGXFSZ, so such a write fails with an error instead of a signal),
+# a source line too long for a memory limit, and sources that cannot be read.
+# Error and status as documented, every source unchanged.
 # Usage: write-failure.sh KELVAD FAKE
 set -u
 KELVAD=$1 FAKE=$2
@@ -16,7 +17,7 @@ big_source=${big_source%x}
 run_limited() {
   local work=$1 blocks=$2
   shift 2
-  (cd "$work" && ulimit -f "$blocks" && trap '' XFSZ && exec -a kelvad "$kelvad" "$@") \
+  (cd "$work" && ulimit -f "$blocks" && exec -a kelvad "$kelvad" "$@") \
     >"$work.stdout" 2>"$work.stderr" </dev/null
   status=$?
 }
@@ -50,6 +51,22 @@ run_limited "$work" 8 prog.qsm -.
 check_equal "second file fails: status" 3 "$status"
 check_text "second file fails: first file" "$work/prog.qsm" "$small_rewritten"
 check_text "second file fails: second file" "$work/big.qsm" "$big_source"
+
+# Memory runs out on a 60 MB branch line under a 100 MB address-space limit:
+# error 10, status 3, the source unchanged and no "tmpbra00" left.
+work=$(new_case out-of-memory)
+if (ulimit -v 100000 && "$kelvad" -V >/dev/null 2>&1); then
+  { printf '\tNOP\n\tBEQ\tFAR\t;'; head -c 60000000 /dev/zero | tr '\0' x; printf '\n'; } >"$work/prog.qsm"
+  sum=$(md5sum <"$work/prog.qsm")
+  (cd "$work" && ulimit -v 100000 && exec -a kelvad "$kelvad" prog.qsm -.) >"$work.stdout" 2>"$work.stderr" </dev/null
+  check_equal "out of memory: status" 3 "$?"
+  check_text "out of memory: message" "$work.stdout" $' Error : Not enough memory\n\n'
+  check_equal "out of memory: source" "$sum" "$(md5sum <"$work/prog.qsm")"
+  check_absent "out of memory" "$work/tmpbra00"
+  rm -f "$work/prog.qsm"
+else
+  echo "skipped: the tool does not start under a 100 MB address-space limit (a sanitizer build)"
+fi
 
 # A source that is a directory opens but cannot be read: error 10, status 3.
 work=$(new_case source-is-directory lib.qsm)
