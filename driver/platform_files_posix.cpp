@@ -183,30 +183,41 @@ void holdStopSignals(sigset_t* saved) {
     sigprocmask(SIG_BLOCK, &held, saved);
 }
 
+// Opens what the copy into `target` needs, reserves the space and keeps the old
+// text: `in` the new text, `out` the target, `old` the kept copy. False, with
+// nothing left open or behind, where it cannot be done.
+bool prepareCopy(const char* temp, const char* target, std::vector<char>& chunk, int& in, int& out, int& old) {
+    struct stat info;
+    in = open(temp, O_RDONLY | O_CLOEXEC);
+    out = in < 0 ? -1 : open(target, O_RDWR | O_CLOEXEC);
+    old = -1;
+    if (out >= 0 && fstat(in, &info) == 0 && reserveSpace(out, info.st_size) && (old = keepOldText(out, chunk)) >= 0)
+        return true;
+    for (int fd : {in, out})
+        if (fd >= 0)
+            close(fd);
+    return false;
+}
+
 // Writes the text of `temp` into `target` itself, for a target whose directory
 // takes no new file. Before a byte is overwritten, the space is reserved and the
-// old text is kept, flushed, in "tmpbra01"; a failure half-way puts it back. False,
-// the target untouched, where that cannot be done; if even putting it back fails,
-// error 19 names the target, and "tmpbra01" keeps its old text.
+// old text is kept, flushed, in "tmpbra01"; a failure half-way puts it back; the
+// stop signals wait until it is done. False, the target untouched, where that
+// cannot be done; if even putting it back fails, error 19 names the target, and
+// "tmpbra01" keeps its old text.
 bool copyIntoTarget(const char* temp, const char* target) {
     // One left by an earlier run may be the only copy of some file's old text.
     struct stat info;
     if (lstat(OldTextName, &info) == 0 || errno != ENOENT)
         return false;
     std::vector<char> chunk(CopyChunk);
-    int in = open(temp, O_RDONLY | O_CLOEXEC);
-    int out = in < 0 ? -1 : open(target, O_RDWR | O_CLOEXEC);
-    int old = -1;
-    bool ready = out >= 0 && fstat(in, &info) == 0 && reserveSpace(out, info.st_size) &&
-                 (old = keepOldText(out, chunk)) >= 0;
-    if (!ready) {
-        for (int fd : {in, out})
-            if (fd >= 0)
-                close(fd);
-        return false;
-    }
     sigset_t saved;
     holdStopSignals(&saved);
+    int in, out, old;
+    if (!prepareCopy(temp, target, chunk, in, out, old)) {
+        sigprocmask(SIG_SETMASK, &saved, nullptr);
+        return false;
+    }
     bool copied = overwriteFrom(in, out, chunk);
     bool restored = copied || overwriteFrom(old, out, chunk);
     close(in);

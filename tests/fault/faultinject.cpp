@@ -1,5 +1,7 @@
 // A preloaded library that makes the N-th call of one file operation of kelvad fail, and counts the calls.
-// KELVAD_FAULT="fwrite:3" fails the third fwrite; KELVAD_FAULT_LOG=FILE gets "call count" lines at exit.
+// KELVAD_FAULT="fwrite:3" fails the third fwrite, "write:3-" every write from the third on;
+// KELVAD_FAULT_LOG=FILE gets "call count" lines at exit. KELVAD_INTERRUPT_AT=N sends the
+// process SIGINT just before its N-th write.
 // KELVAD_OPLOG=DIR logs the file operations that decide what a power cut leaves (creates,
 // the text at each flush and close, flushes, renames, unlinks) to DIR/ops, each text to
 // DIR/data.N, for the crash-state check; KELVAD_OPLOG_NOSYNC=1 makes the flushes do nothing.
@@ -10,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -18,7 +21,7 @@
 
 namespace {
 
-enum Call { Fopen, Fread, Fwrite, Fclose, Open, Mkstemp, Fdopen, Rename, Unlink, Chmod, Fchmod, CallCount };
+enum Call { Fopen, Fread, Fwrite, Fclose, Open, Mkstemp, Fdopen, Rename, Unlink, Chmod, Fchmod, Write, Fdatasync, CallCount };
 
 struct CallFault {
     const char* name;
@@ -28,12 +31,14 @@ struct CallFault {
 const CallFault CallFaults[CallCount] = {
     {"fopen", EACCES}, {"fread", EIO},    {"fwrite", ENOSPC}, {"fclose", EIO},
     {"open", ENOSPC},  {"mkstemp", ENOSPC}, {"fdopen", ENOMEM}, {"rename", EXDEV},
-    {"unlink", EBUSY}, {"chmod", EPERM},  {"fchmod", EPERM},
+    {"unlink", EBUSY}, {"chmod", EPERM},  {"fchmod", EPERM}, {"write", EIO}, {"fdatasync", EIO},
 };
 
 long calls[CallCount];
 int faultCall = -1;   // which call fails, -1 for none
 long faultNumber;     // the how-manieth
+bool faultOnwards;    // every call from that one on fails
+long interruptAt;     // the write before which SIGINT is sent, 0 for none
 int active = -1;      // 1 in kelvad, 0 elsewhere, -1 not yet known
 
 bool isActive() {
@@ -50,7 +55,10 @@ bool isActive() {
         if (strncmp(fault, CallFaults[call].name, colon - fault) == 0 && CallFaults[call].name[colon - fault] == '\0') {
             faultCall = call;
             faultNumber = atol(colon + 1);
+            faultOnwards = colon[strlen(colon) - 1] == '-';
         }
+    const char* interrupt = getenv("KELVAD_INTERRUPT_AT");
+    interruptAt = interrupt ? atol(interrupt) : 0;
     return active;
 }
 
@@ -58,7 +66,8 @@ bool isActive() {
 bool failsNow(int call) {
     if (!isActive())
         return false;
-    if (++calls[call] != faultNumber || call != faultCall)
+    ++calls[call];
+    if (call != faultCall || (faultOnwards ? calls[call] < faultNumber : calls[call] != faultNumber))
         return false;
     errno = CallFaults[call].error;
     return true;
@@ -69,6 +78,11 @@ bool isConsole(FILE* stream) { return stream == stdout || stream == stderr; }
 template <typename Function>
 Function next(const char* name) {
     return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+
+// The system's write, past the one below: the library's own writes are not kelvad's.
+ssize_t rawWrite(int fd, const void* data, size_t size) {
+    return next<ssize_t (*)(int, const void*, size_t)>("write")(fd, data, size);
 }
 
 struct CallLog {
@@ -82,7 +96,7 @@ struct CallLog {
         for (int call = 0; call < CallCount; ++call) {
             char line[64];
             int size = snprintf(line, sizeof line, "%s %ld\n", CallFaults[call].name, calls[call]);
-            if (write(fd, line, size) != size)
+            if (rawWrite(fd, line, size) != size)
                 break;
         }
         close(fd);
@@ -110,7 +124,7 @@ void appendOp(const std::string& line) {
     int fd = next<OpenFunction>("open")(path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     if (fd < 0)
         return;
-    if (write(fd, line.data(), line.size()) != (ssize_t)line.size())
+    if (rawWrite(fd, line.data(), line.size()) != (ssize_t)line.size())
         abort();
     next<CloseFunction>("close")(fd);
 }
@@ -173,7 +187,7 @@ void logData(int fd, bool always) {
     int out = next<OpenFunction>("open")(copy.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     char chunk[65536];
     for (ssize_t got; out >= 0 && (got = pread(in, chunk, sizeof chunk, lseek(out, 0, SEEK_CUR))) > 0;)
-        if (write(out, chunk, got) != got)
+        if (rawWrite(out, chunk, got) != got)
             abort();
     next<CloseFunction>("close")(in);
     next<CloseFunction>("close")(out);
@@ -262,6 +276,16 @@ int open(const char* name, int flags, ...) {
     return fd;
 }
 
+ssize_t write(int fd, const void* data, size_t size) {
+    if (fd > 2 && isActive() && interruptAt > 0 && calls[Write] + 1 == interruptAt) {
+        interruptAt = 0;
+        raise(SIGINT);
+    }
+    if (fd > 2 && failsNow(Write))
+        return -1;
+    return next<ssize_t (*)(int, const void*, size_t)>("write")(fd, data, size);
+}
+
 int close(int fd) {
     logData(fd, false);
     return next<CloseFunction>("close")(fd);
@@ -277,6 +301,8 @@ int fsync(int fd) {
 int fdatasync(int fd) {
     if (flushesDropped())
         return 0;
+    if (failsNow(Fdatasync))
+        return -1;
     logSync(fd);
     return next<int (*)(int)>("fdatasync")(fd);
 }
