@@ -109,7 +109,6 @@ BesideResult replaceFromBeside(const char* temp, const char* target, mode_t mode
     return ok ? BesideRefused : BesideFailed;
 }
 
-
 // Writes all `size` bytes of `data` to `fd`.
 bool writeAll(int fd, const char* data, size_t size) {
     while (size > 0) {
