@@ -10,9 +10,10 @@ checks=0
 failures=0
 
 cleanup_scratch() {
-  local dir
-  for dir in "${mounts[@]+"${mounts[@]}"}"; do
-    umount "$dir" 2>/dev/null
+  local dir i keys=("${!mounts[@]}")
+  # The last mounted first: a mount may lie on an earlier one.
+  for ((i = ${#keys[@]} - 1; i >= 0; i--)); do
+    umount "${mounts[${keys[$i]}]}" 2>/dev/null
   done
   for dir in "${shm_dirs[@]+"${shm_dirs[@]}"}"; do
     chattr -R -i "$dir" 2>/dev/null
