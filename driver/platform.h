@@ -38,3 +38,9 @@ FILE* openFreshOutput(const char* name);
 // failed), a copy into `target` itself, `temp` being removed only after it.
 // Returns false, with `temp` left in place, when none works.
 bool replaceFile(const char* temp, const char* target);
+
+// Removes the file `name`, so that what stands under the name later is new: a
+// read-only file goes too, as a POSIX unlink lets it; a link goes, not what it
+// names. True when no file stands under the name afterwards (also when none
+// did); false when it cannot be removed or is a directory.
+bool removeStaleFile(const char* name);
