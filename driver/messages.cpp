@@ -24,8 +24,8 @@ const char* const ErrorMessages[20] = {
     "case not associated with switch\n",
     "while not associated with do\n",
     "next not associated with for\n",
-    "",
-    "",
+    "Label '%s' is defined more than once\n",
+    "Can't remove file '%s'\n",
     "Can't rewrite file '%s', its old text is kept in 'tmpbra01'\n",
 };
 static_assert(sizeof ErrorMessages / sizeof ErrorMessages[0] == 20, "errors 0 to 19");

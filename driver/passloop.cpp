@@ -10,6 +10,7 @@
 #include "driver/messages.h"
 #include "driver/platform.h"
 #include "rewrite/rewritepass.h"
+#include "tagscan/labelscan.h"
 #include "tagscan/sourcescan.h"
 #include "tagscan/tagreader.h"
 
@@ -17,6 +18,7 @@ namespace {
 
 const char* const AssemblerName = "torna";
 constexpr int ErrorNotExecuted = 6;
+constexpr int ErrorCannotRemove = 18;
 
 // Runs the assembler; any result but 0 and 1 ends the tool with that status.
 void assembleOrExit(const char* const* argv) {
@@ -27,10 +29,22 @@ void assembleOrExit(const char* const* argv) {
         fatalExit(status);
 }
 
+std::string tagPath() {
+    return srcName + ".tag";
+}
+
+// An assembler that writes its tag file only when it has something to report
+// would leave the last pass's report in place: every tag file read must be new.
+void removeOldTagFile() {
+    if (removeStaleFile(tagPath().c_str()))
+        return;
+    reportError(ErrorCannotRemove, tagPath().c_str());
+    fatalExit(ExitSource);
+}
+
 // Opens the tag file of this pass as the tag slot's stream; false when there is none.
 bool openTagFile() {
-    std::string tagPath = srcName + ".tag";
-    FILE* stream = fopen(tagPath.c_str(), "rb");
+    FILE* stream = fopen(tagPath().c_str(), "rb");
     if (!stream)
         return false;
     attachStream(TagSlot, stream);
@@ -40,15 +54,19 @@ bool openTagFile() {
 }  // namespace
 
 void runPasses() {
+    startLabelScan();
     assembleOrExit(argvFirst);
     for (;;) {
         if (passCount == 0)
             return;
+        removeOldTagFile();
         assembleOrExit(argvPass);
         if (!openTagFile())
             return;
         if (readTagFile() == 0)
             return;
+        stopOnRedefinedLabels();
+        skipEarlierLabels();
         scanSources();
         if (optAsm)
             rewriteAsmSources();

@@ -46,3 +46,9 @@ FILE* openFreshOutput(const char* name);
 // be put back, error 19 and a fatal exit); on Windows that copy is refused.
 // Returns false, with `temp` left in place and `target` untouched, when none works.
 bool replaceFile(const char* temp, const char* target);
+
+// Removes the file `name`, so that what stands under the name later is new: a
+// read-only file goes too, as a POSIX unlink lets it; a link goes, not what it
+// names. True when no file stands under the name afterwards (also when none
+// did); false when it cannot be removed or is a directory.
+bool removeStaleFile(const char* name);

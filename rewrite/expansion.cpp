@@ -9,6 +9,7 @@
 #include "common/textutil.h"
 #include "driver/cleanup.h"
 #include "driver/messages.h"
+#include "rewrite/labelbook.h"
 #include "rewrite/linesplit.h"
 #include "rewrite/mnemonics.h"
 #include "rewrite/output.h"
@@ -30,6 +31,7 @@ constexpr size_t MaxDistanceDigits = 9;  // keeps the lengthened distance inside
 int takeLabel() {
     if (++labelNo > LastLabelNo)
         failExpansion(ErrorTooManyBranches);
+    noteLabelTaken(labelNo);
     return labelNo;
 }
 
@@ -125,6 +127,9 @@ void expandConditional(const std::string& upperMnemonic, int code, std::string& 
         head = operand + ",";
     }
     int label = chainNext && chainPrev ? labelNo : takeLabel();
+    // Every chain line after the first stands between the first and the shared label.
+    if (chainPrev)
+        noteChainLine(chainNext ? label : label - 1);
     const char* jumpWord = translateJump(JumpChainWords[0]);
 
     writeHeldLine(prevLineBuf2);

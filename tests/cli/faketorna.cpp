@@ -106,8 +106,12 @@ void copyScriptedFiles(const fs::path& from) {
         std::cerr << "faketorna: cannot copy " << from.string() << ": " << failure.message() << "\n";
 }
 
+// Writes the scripted tag file, leaves the old one with "keeptag" (as an assembler that
+// writes it only when it has something to report), or removes it.
 void placeTagFile(const fs::path& script, const std::string& base) {
     std::error_code ignored;
+    if (fs::exists(script / "keeptag"))
+        return;
     if (fs::exists(script / "tag"))
         writeWholeFile(base + ".tag", readWholeFile(script / "tag"));
     else

@@ -1,18 +1,25 @@
 // Property test: kelvad and the stand-in assembler on seeded random programs of near and far branches.
 //
-// Usage: propgen KELVAD TORNA [PROGRAMS [SEED]]
+// Usage: propgen KELVAD TORNA [PROGRAMS [SEED [repeat]]]
 // Every program must converge (status 0) and then assemble without errors; a branch that no
-// pass reported must be left as it was, every reported one must have changed, and the code
-// may grow by at most 3 bytes per distinct reported branch line. Exit status 0 when all hold.
+// pass reported must be left as it was, every reported one must have changed, every other line
+// must be kept in order, no generated label may be defined twice, and the code may grow by at
+// most 3 bytes per distinct reported branch line. With "repeat" each repaired program is made
+// longer (longer data gaps, a routine added) and repaired once more, as a build does after an
+// edit, and the second run must hold the same. Exit status 0 when all hold.
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <random>
 #include <set>
 #include <sstream>
 #include <string>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -22,9 +29,12 @@ namespace {
 constexpr int MaxGrowthPerBranch = 3;  // a conditional becomes 5 bytes from 2, a BBS 6 from 3
 
 const char* const Conditionals[] = {"BEQ", "BNE", "BCC", "BCS", "BMI", "BPL", "BVC", "BVS"};
+const char* const OtherBranches[] = {"BRA", "BBS", "BBC"};
+const char* const TornaVariable = "PROPGEN_TORNA";  // tells the recording assembler where torna is
 
 std::string realTorna;  // absolute path of the stand-in assembler
 std::string kelvad;     // absolute path of the tool
+std::string self;       // absolute path of this program, which records the assembler runs
 
 // Totals over all programs, for the closing figures.
 struct Figures {
@@ -35,6 +45,10 @@ struct Figures {
     int reportedAtStart = 0;
     int cascaded = 0;
     long growth = 0;
+    int repeated = 0;       // programs repaired a second time after an edit
+    int secondPasses = 0;   // passes of those second runs
+    int earlierLabels = 0;  // generated labels already in the sources when a second run began
+    int duplicateLabels = 0;
 };
 
 // A generated program: its text and, by marker number, each branch line as written.
@@ -209,10 +223,32 @@ int markerOf(const std::string& line)
     return std::atoi(line.c_str() + at + 2);
 }
 
-int runCommand(const std::string& dir, const std::string& command)
+// Runs argv in dir with its standard output (and error) in `output`, without a shell;
+// gives its exit status, or -1.
+int runIn(const std::string& dir, const std::vector<std::string>& argv, const std::string& output)
 {
-    std::string full = "cd '" + dir + "' && " + command;
-    int status = std::system(full.c_str());
+    pid_t child = fork();
+    if (child == 0) {
+        if (chdir(dir.c_str()) != 0) {
+            _exit(126);
+        }
+        int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out >= 0) {
+            dup2(out, 1);
+            dup2(out, 2);
+        }
+        std::vector<char*> words;
+        for (const std::string& word : argv) {
+            words.push_back(const_cast<char*>(word.c_str()));
+        }
+        words.push_back(nullptr);
+        execv(words[0], words.data());
+        _exit(127);
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child) {
+        return -1;
+    }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -223,28 +259,63 @@ long summaryBytes(const std::string& output)
     return comma == std::string::npos ? -1 : std::atol(output.c_str() + comma + 2);
 }
 
-// Assembles prog.qsm in dir; gives the stand-in's status, its tag file and code bytes.
-int assembleIn(const std::string& dir, std::string& tag, long& bytes)
+// The stand-in as ./torna (this program under that name), keeping the source and tag file
+// of every run for the checks.
+void placeRecordingAssembler(const std::string& dir, const std::string& self)
 {
-    int status = runCommand(dir, "'" + realTorna + "' -. -e prog.qsm > own.out");
-    tag = readFile(dir + "/prog.tag");
-    bytes = summaryBytes(readFile(dir + "/own.out"));
-    return status;
+    unlink((dir + "/runs").c_str());
+    unlink((dir + "/torna").c_str());
+    if (symlink(self.c_str(), (dir + "/torna").c_str()) != 0) {
+        std::perror("propgen: symlink");
+    }
 }
 
-// The stand-in as ./torna, keeping the source and tag file of every run for the checks.
-void writeRecordingAssembler(const std::string& dir)
+// What ./torna does: counts the run, runs the stand-in, and keeps the source, the output,
+// the status and the tag file of the run for the checks.
+int recordAssemblerRun(int argc, char** argv)
 {
-    std::string script =
-        "#!/bin/sh\n"
-        "n=$(($(cat runs 2>/dev/null || echo 0) + 1)); echo $n > runs\n"
-        "for last; do :; done\n"
-        "cp \"$last\" snap.$n.src\n"
-        "'" + realTorna + "' \"$@\"; status=$?\n"
-        "cp \"${last%%.*}.tag\" snap.$n.tag 2>/dev/null\n"
-        "exit $status\n";
-    writeFile(dir + "/torna", script);
-    runCommand(dir, "chmod +x torna");
+    const char* torna = std::getenv(TornaVariable);
+    if (torna == nullptr || argc < 2) {
+        return 2;
+    }
+    std::string run = std::to_string(std::atoi(readFile("runs").c_str()) + 1);
+    writeFile("runs", run + "\n");
+    std::string source = argv[argc - 1];
+    writeFile("snap." + run + ".src", readFile(source));
+    std::vector<std::string> words{torna};
+    words.insert(words.end(), argv + 1, argv + argc);
+    std::fflush(stdout);
+    std::string output = "snap." + run + ".out";
+    pid_t child = fork();
+    if (child == 0) {
+        int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out >= 0) {
+            dup2(out, 1);
+        }
+        std::vector<char*> pointers;
+        for (std::string& word : words) {
+            pointers.push_back(word.data());
+        }
+        pointers.push_back(nullptr);
+        // In a sanitizer build the stand-in's leak check at exit would cost as much as its
+        // run; kelvad's own runs keep theirs.
+        std::string options = std::getenv("ASAN_OPTIONS") != nullptr ? std::getenv("ASAN_OPTIONS") : "";
+        setenv("ASAN_OPTIONS", (options.empty() ? "" : options + ":").append("detect_leaks=0").c_str(), 1);
+        execv(torna, pointers.data());
+        _exit(127);
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
+        return 2;
+    }
+    std::string shown = readFile(output);
+    std::fwrite(shown.data(), 1, shown.size(), stdout);
+    writeFile("snap." + run + ".status", std::to_string(WEXITSTATUS(status)) + "\n");
+    std::string tag = source.substr(0, source.find('.')) + ".tag";
+    if (access(tag.c_str(), F_OK) == 0) {
+        writeFile("snap." + run + ".tag", readFile(tag));
+    }
+    return WEXITSTATUS(status);
 }
 
 // Markers of the branch lines each run's tag file reports; false if a reported line has none.
@@ -297,31 +368,162 @@ std::string checkResult(const Program& program, const std::string& finalText, co
     return "";
 }
 
-// Runs one program; gives an empty text when every property holds, else what failed.
-std::string runProgram(const std::string& dir, unsigned seed, Figures& figures)
+bool isBranchWord(std::string word)
 {
-    Program program = generateProgram(seed);
-    writeFile(dir + "/prog.qsm", program.text);
-    std::string tag;
-    long startBytes = 0;
-    assembleIn(dir, tag, startBytes);
-    writeRecordingAssembler(dir);
-    int status = runCommand(dir, "'" + kelvad + "' -. prog.qsm > kelvad.out 2>&1");
-    if (status != 0) {
-        return "kelvad ended with status " + std::to_string(status);
+    for (char& c : word) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
-    long endBytes = 0;
-    if (assembleIn(dir, tag, endBytes) != 0 || !tag.empty()) {
+    for (const char* branch : Conditionals) {
+        if (word == branch) {
+            return true;
+        }
+    }
+    for (const char* branch : OtherBranches) {
+        if (word == branch) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The program as it stands, each branch line (generated ones too) given a new marker
+// instead of its comment, and every old marker dropped from the other lines.
+Program markBranches(const std::string& text)
+{
+    Program program;
+    int marker = 0;
+    for (std::string line : splitLines(text)) {
+        size_t comment = line.find(';');
+        size_t tab = line.find('\t');
+        size_t wordEnd = tab == std::string::npos ? tab : line.find('\t', tab + 1);
+        bool branch = tab != std::string::npos && isBranchWord(line.substr(tab + 1, wordEnd - tab - 1));
+        if ((branch || markerOf(line) != 0) && comment != std::string::npos) {
+            line.erase(line.find_last_not_of('\t', comment - 1) + 1);
+        }
+        if (branch) {
+            line += "\t;b" + std::to_string(++marker);
+            program.branchLines[marker] = line;
+        }
+        program.text += line + "\n";
+    }
+    return program;
+}
+
+// Every line of `before` that holds no marker must stand in `after`, in the same order.
+std::string checkLinesKept(const std::string& before, const std::string& after)
+{
+    std::vector<std::string> afterLines = splitLines(after);
+    size_t next = 0;
+    for (const std::string& line : splitLines(before)) {
+        if (markerOf(line) != 0) {
+            continue;
+        }
+        while (next < afterLines.size() && afterLines[next] != line) {
+            ++next;
+        }
+        if (next == afterLines.size()) {
+            return "a line that was not reported is lost or moved: " + line;
+        }
+        ++next;
+    }
+    return "";
+}
+
+// How many "..lopN:" labels the text defines, and how many of those names it defines twice or more.
+int countGeneratedLabels(const std::string& text, int& duplicates)
+{
+    std::map<std::string, int> defined;
+    int count = 0;
+    for (const std::string& line : splitLines(text)) {
+        size_t colon = line.find(':');
+        if (line.compare(0, 5, "..lop") == 0 && colon != std::string::npos && colon > 5 &&
+            line.find_first_not_of("0123456789", 5) == colon) {
+            ++count;
+            ++defined[line.substr(0, colon)];
+        }
+    }
+    duplicates = 0;
+    for (const auto& entry : defined) {
+        duplicates += entry.second > 1 ? 1 : 0;
+    }
+    return count;
+}
+
+// The repaired program after an edit that pushes more branches out of reach: about half
+// of its data gaps grow, and a routine with a long gap and branches to its labels is put in.
+std::string lengthen(const std::string& text, Generator& gen)
+{
+    std::vector<std::string> lines = splitLines(text);
+    std::vector<std::string> labels;
+    for (std::string& line : lines) {
+        size_t ds = line.find("\tDS\t");
+        if (ds != std::string::npos && gen.chance(50)) {
+            int size = std::atoi(line.c_str() + ds + 4) + 20 + gen.below(60);
+            line = line.substr(0, ds + 4) + std::to_string(size);
+        }
+        size_t colon = line.find(':');
+        if (colon != std::string::npos && line.compare(0, 5, "..lop") != 0 && line.find(';') > colon) {
+            labels.push_back(line.substr(0, colon));
+        }
+    }
+    std::string target = labels.empty() ? "ADDED" : labels[gen.below(static_cast<int>(labels.size()))];
+    std::vector<std::string> routine = {"ADDED:\tLDA\t#2", "\tBNE\t" + target,
+                                        "\tDS\t" + std::to_string(30 + gen.below(100)), "\tBCS\tADDED",
+                                        "\tBEQ\t" + target, "\tRTS"};
+    lines.insert(lines.begin() + 1 + gen.below(static_cast<int>(lines.size())), routine.begin(), routine.end());
+    std::string edited;
+    for (const std::string& line : lines) {
+        edited += line + "\n";
+    }
+    return edited;
+}
+
+// What one run of kelvad did to a program, for the figures.
+struct RunResult {
+    int passes = 0;
+    int atStart = 0;
+    int cascaded = 0;
+    long growth = 0;
+    int duplicates = 0;
+};
+
+// Repairs `program` in the fresh directory `dir` and checks every property; gives an empty
+// text when all hold, else what failed.
+std::string repairAndCheck(const std::string& dir, const Program& program, RunResult& result)
+{
+    writeFile(dir + "/prog.qsm", program.text);
+    placeRecordingAssembler(dir, self);
+    int status = runIn(dir, {kelvad, "-.", "prog.qsm"}, "kelvad.out");
+    if (status != 0) {
+        return "kelvad ended with status " + std::to_string(status) + ": " + readFile(dir + "/kelvad.out");
+    }
+    std::string finalText = readFile(dir + "/prog.qsm");
+    countGeneratedLabels(finalText, result.duplicates);
+    if (result.duplicates != 0) {
+        return std::to_string(result.duplicates) + " generated labels are defined twice";
+    }
+    // The loop ends on a tag file with nothing to repair: the last run assembled the result.
+    int runs = std::atoi(readFile(dir + "/runs").c_str());
+    std::string last = dir + "/snap." + std::to_string(runs);
+    if (readFile(last + ".src") != finalText) {
+        return "kelvad ended before its last rewrite was assembled";
+    }
+    std::string tag = readFile(last + ".tag");
+    if (std::atoi(readFile(last + ".status").c_str()) != 0 || !tag.empty()) {
         return "the result does not assemble without errors:\n" + tag;
     }
-    int runs = std::atoi(readFile(dir + "/runs").c_str());
+    long startBytes = summaryBytes(readFile(dir + "/snap.1.out"));
+    long endBytes = summaryBytes(readFile(last + ".out"));
     std::set<int> atStart;
     std::set<int> reported;
     std::string problem;
     if (!collectReports(dir, runs, atStart, reported, problem)) {
         return problem;
     }
-    problem = checkResult(program, readFile(dir + "/prog.qsm"), reported);
+    problem = checkResult(program, finalText, reported);
+    if (problem.empty()) {
+        problem = checkLinesKept(program.text, finalText);
+    }
     if (!problem.empty()) {
         return problem;
     }
@@ -330,13 +532,53 @@ std::string runProgram(const std::string& dir, unsigned seed, Figures& figures)
         return "code grew by " + std::to_string(growth) + " bytes for " + std::to_string(reported.size()) +
                " reported branches";
     }
+    result.passes = runs - 1;
+    result.atStart = static_cast<int>(atStart.size());
+    result.cascaded = static_cast<int>(reported.size() - atStart.size());
+    result.growth = growth;
+    return "";
+}
+
+std::string makeDirectory(const std::string& dir)
+{
+    if (mkdir(dir.c_str(), 0755) != 0) {
+        std::perror(("propgen: mkdir " + dir).c_str());
+    }
+    return dir;
+}
+
+// Runs one program, and with `repeat` its edited result once more; gives an empty text when
+// every property holds, else what failed.
+std::string runProgram(const std::string& dir, unsigned seed, bool repeat, Figures& figures)
+{
+    Program program = generateProgram(seed);
+    RunResult first;
+    std::string problem = repairAndCheck(makeDirectory(dir + "/first"), program, first);
+    if (!problem.empty()) {
+        return "first run: " + problem;
+    }
     ++figures.programs;
-    figures.passes += runs - 1;
-    figures.maxPasses = std::max(figures.maxPasses, runs - 1);
+    figures.passes += first.passes;
+    figures.maxPasses = std::max(figures.maxPasses, first.passes);
     figures.branches += static_cast<int>(program.branchLines.size());
-    figures.reportedAtStart += static_cast<int>(atStart.size());
-    figures.cascaded += static_cast<int>(reported.size() - atStart.size());
-    figures.growth += growth;
+    figures.reportedAtStart += first.atStart;
+    figures.cascaded += first.cascaded;
+    figures.growth += first.growth;
+    if (!repeat) {
+        return "";
+    }
+    Generator gen{std::mt19937(seed ^ 0x5eed)};
+    Program edited = markBranches(lengthen(readFile(dir + "/first/prog.qsm"), gen));
+    int ignored = 0;
+    figures.earlierLabels += countGeneratedLabels(edited.text, ignored);
+    RunResult second;
+    problem = repairAndCheck(makeDirectory(dir + "/second"), edited, second);
+    figures.duplicateLabels += second.duplicates;
+    if (!problem.empty()) {
+        return "second run: " + problem;
+    }
+    ++figures.repeated;
+    figures.secondPasses += second.passes;
     return "";
 }
 
@@ -355,18 +597,25 @@ std::string absolutePath(const char* path)
 
 int main(int argc, char** argv)
 {
+    std::string name = argv[0];
+    if (name.substr(name.rfind('/') + 1) == "torna") {
+        return recordAssemblerRun(argc, argv);
+    }
     if (argc < 3) {
-        std::fprintf(stderr, "usage: propgen KELVAD TORNA [PROGRAMS [SEED]]\n");
+        std::fprintf(stderr, "usage: propgen KELVAD TORNA [PROGRAMS [SEED [repeat]]]\n");
         return 2;
     }
     kelvad = absolutePath(argv[1]);
     realTorna = absolutePath(argv[2]);
+    self = absolutePath("/proc/self/exe");
     int programs = argc > 3 ? std::atoi(argv[3]) : 300;
     unsigned seed = argc > 4 ? static_cast<unsigned>(std::strtoul(argv[4], nullptr, 10)) : 1;
-    if (kelvad.empty() || realTorna.empty()) {
-        std::fprintf(stderr, "propgen: kelvad or torna not found\n");
+    bool repeat = argc > 5 && std::string(argv[5]) == "repeat";
+    if (kelvad.empty() || realTorna.empty() || self.empty()) {
+        std::fprintf(stderr, "propgen: kelvad, torna or propgen itself not found\n");
         return 2;
     }
+    setenv(TornaVariable, realTorna.c_str(), 1);
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp != nullptr ? tmp : "/tmp") + "/kelvad-prop.XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) {
@@ -376,14 +625,13 @@ int main(int argc, char** argv)
     Figures figures;
     int failures = 0;
     for (int i = 0; i < programs; ++i) {
-        std::string dir = pattern + "/p" + std::to_string(i);
-        runCommand(pattern, "mkdir p" + std::to_string(i));
-        std::string problem = runProgram(dir, seed + static_cast<unsigned>(i), figures);
+        std::string dir = makeDirectory(pattern + "/p" + std::to_string(i));
+        std::string problem = runProgram(dir, seed + static_cast<unsigned>(i), repeat, figures);
         if (!problem.empty()) {
             std::printf("program %d (seed %u, kept in %s): %s\n", i, seed + i, dir.c_str(), problem.c_str());
             ++failures;
         } else {
-            runCommand(pattern, "rm -rf p" + std::to_string(i));
+            std::filesystem::remove_all(dir);
         }
     }
     std::printf("programs %d, passes %d (at most %d in one run), branch lines %d, lengthened %d "
@@ -391,6 +639,11 @@ int main(int argc, char** argv)
                 figures.programs, figures.passes, figures.maxPasses, figures.branches,
                 figures.reportedAtStart + figures.cascaded, figures.reportedAtStart, figures.cascaded,
                 figures.growth);
+    if (repeat) {
+        std::printf("edited and repaired again %d, passes %d, generated labels from the first run %d, "
+                    "duplicate labels %d\n",
+                    figures.repeated, figures.secondPasses, figures.earlierLabels, figures.duplicateLabels);
+    }
     if (failures == 0) {
         rmdir(pattern.c_str());
     }

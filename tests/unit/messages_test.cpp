@@ -72,8 +72,8 @@ TEST(MessageTables, EveryTextHoldsAtMostOnePlaceholderAndEndsItsLine) {
         }
     }
     EXPECT_STREQ(ErrorMessages[0], "");
-    EXPECT_STREQ(ErrorMessages[17], "");
-    EXPECT_STREQ(ErrorMessages[18], "");
+    EXPECT_STREQ(ErrorMessages[17], "Label '%s' is defined more than once\n");
+    EXPECT_STREQ(ErrorMessages[18], "Can't remove file '%s'\n");
     EXPECT_STREQ(WarningMessages[0], "");
     EXPECT_STREQ(WarningMessages[2], "");
     EXPECT_EQ(UsageLines[3], nullptr);
