@@ -3,14 +3,14 @@
 
 #include <sys/stat.h>
 
-#include <climits>
 #include <cstdlib>
 #include <string>
 
 namespace {
 
 FileIdentity identityOf(const struct stat& info) {
-    return FileIdentity{static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino)};
+    return FileIdentity{static_cast<unsigned long long>(info.st_dev),
+                        static_cast<unsigned long long>(info.st_ino)};
 }
 
 }  // namespace

@@ -58,7 +58,19 @@ bool identifyStream(FILE* stream, FileIdentity& identity) {
     if (!stream)
         return false;
     HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-    return handle != INVALID_HANDLE_VALUE && describeHandle(handle, identity) != FileUnknown;
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    if (describeHandle(handle, identity) != FileUnknown)
+        return true;
+    // A handle opened for writing alone may not query attributes: ask through a
+    // second handle to the same file that only does.
+    HANDLE query =
+        ReOpenFile(handle, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+    if (query == INVALID_HANDLE_VALUE)
+        return false;
+    bool known = describeHandle(query, identity) != FileUnknown;
+    CloseHandle(query);
+    return known;
 }
 
 std::string replaceableName(const char* name) {
