@@ -201,9 +201,18 @@ bool handlesAnyError(const SourceFileRecord& file, StructuredHandling handling) 
     return false;
 }
 
+// Closes the source; a read that failed on the way ends the run.
+void closeSourceChecked() {
+    closeStream(SourceSlot);
+    if (streamErrors[SourceSlot]) {
+        reportError(10, nullptr);
+        fatalExit(ExitResource);
+    }
+}
+
 // Closes both streams and removes "tmpbra00": the source stays as it is.
 void abandonFile() {
-    closeStream(SourceSlot);
+    closeSourceChecked();
     closeStream(OutputSlot);
     remove(TempFileName);
 }
@@ -212,11 +221,7 @@ void abandonFile() {
 // of the source.
 void finishFile(const char* fileName) {
     copyThroughLine(0);
-    closeStream(SourceSlot);
-    if (streamErrors[SourceSlot]) {
-        reportError(10, nullptr);
-        fatalExit(ExitResource);
-    }
+    closeSourceChecked();
     closeStream(OutputSlot);
     if (streamErrors[OutputSlot]) {
         reportError(2, nullptr);
