@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 // Puts the standard streams in binary mode where the system would translate line
 // ends, so messages are the same bytes everywhere; nothing to do on POSIX systems.
@@ -30,6 +31,39 @@ void closeDescriptor(int fd);
 // 128 + the signal number for a child ended by a signal (on Windows, 255 for an
 // exit code above INT_MAX, as an exception leaves); -1 if it could not be started.
 int runProgram(const char* program, const char* const* argv);
+
+// Takes the lock on the current folder, waiting while another run holds it, and
+// keeps it until the process ends, however it ends: the system drops it then,
+// so no stale lock is ever left. Runs sharing a folder share "tmpbra00".
+void lockWorkingFolder();
+
+// What a file is, whatever name reaches it: the device (volume serial number on
+// Windows) and the inode (file index) of the file itself, links followed.
+struct FileIdentity {
+    unsigned long long device;
+    unsigned long long index;
+};
+
+bool sameFile(const FileIdentity& a, const FileIdentity& b);
+
+// What a name leads to, links followed.
+enum FileKind {
+    FileUnknown,  // nothing, or it cannot be examined
+    FileRegular,  // a plain file
+    FileSpecial,  // a directory, device, FIFO, socket: never read or replaced
+};
+
+// Examines `name` without opening it for reading (a FIFO would block) and gives
+// its kind and, unless FileUnknown, its identity.
+FileKind identifyFile(const char* name, FileIdentity& identity);
+
+// The identity of an open stream's file; false when the system cannot tell.
+bool identifyStream(FILE* stream, FileIdentity& identity);
+
+// The name under which the file that `name` reaches can be replaced: for a
+// symbolic link, the path of the file at the end of its chain, so that the
+// link stays a link; any other name as it is.
+std::string replaceableName(const char* name);
 
 // Opens `name` for writing as a fresh file: an existing symbolic link is removed,
 // never followed. Null if it cannot be created.

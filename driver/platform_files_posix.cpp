@@ -77,6 +77,19 @@ bool copyStreamBytes(FILE* in, FILE* out) {
     }
 }
 
+// Gives the new file `fd` the owner and group of `target`, as far as the system
+// allows: a root run must not make a user's file root's, and a user may still
+// pass on the group. Comes before the permission bits, since a change of owner
+// clears the set-user-ID bit. Always true: a refusal keeps the run's own owner.
+bool keepOwner(int fd, const char* target) {
+    struct stat info;
+    if (stat(target, &info) != 0)
+        return true;
+    if (fchown(fd, info.st_uid, info.st_gid) != 0)
+        (void)!fchown(fd, static_cast<uid_t>(-1), info.st_gid);
+    return true;
+}
+
 // How bringing the text over beside the target went.
 enum BesideResult {
     BesideReplaced,  // the target holds the new text
@@ -96,7 +109,8 @@ BesideResult replaceFromBeside(const char* temp, const char* target, mode_t mode
         return BesideRefused;
     FILE* out = fdopen(fd, "wb");
     FILE* in = out ? fopen(temp, "rb") : nullptr;
-    bool ok = in && copyStreamBytes(in, out) && fchmod(fd, mode) == 0 && fflush(out) == 0 && flushDescriptor(fd);
+    bool ok = in && copyStreamBytes(in, out) && keepOwner(fd, target) && fchmod(fd, mode) == 0 &&
+              fflush(out) == 0 && flushDescriptor(fd);
     if (in)
         fclose(in);
     if (out ? fclose(out) != 0 : close(fd) != 0)
@@ -234,6 +248,12 @@ bool copyIntoTarget(const char* temp, const char* target) {
     return copied;
 }
 
+// The same for the temporary `temp`, given the target's `info`.
+void keepOwnerOf(const char* temp, const struct stat& info) {
+    if (chown(temp, info.st_uid, info.st_gid) != 0)
+        (void)!chown(temp, static_cast<uid_t>(-1), info.st_gid);
+}
+
 }  // namespace
 
 FILE* openFreshOutput(const char* name) {
@@ -260,6 +280,7 @@ bool replaceFile(const char* temp, const char* target) {
     mode_t mode = 0644;
     if (stat(target, &info) == 0) {
         mode = info.st_mode & 07777;
+        keepOwnerOf(temp, info);
         chmod(temp, mode);
     }
     if (!flushFileByName(temp))

@@ -10,6 +10,8 @@
 #include <io.h>
 #include <windows.h>
 
+#include <aclapi.h>
+
 namespace {
 
 constexpr DWORD CopyChunk = 1 << 16;  // bytes moved per read when a move is refused
@@ -71,6 +73,23 @@ bool copyIntoHandle(const std::wstring& from, HANDLE out) {
     return ok && FlushFileBuffers(out);
 }
 
+// Gives the new file `to` the owner and group of `original`, as far as the system
+// allows (setting another owner takes the restore privilege an elevated run has).
+// Always true: a refusal keeps the run's own owner.
+bool keepOwner(const std::wstring& original, const std::wstring& to) {
+    constexpr SECURITY_INFORMATION Parts = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION;
+    PSID owner = nullptr;
+    PSID group = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(original.c_str(), SE_FILE_OBJECT, Parts, &owner, &group, nullptr, nullptr,
+                              &descriptor) != ERROR_SUCCESS)
+        return true;
+    std::wstring name = to;
+    SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT, Parts, owner, group, nullptr, nullptr);
+    LocalFree(descriptor);
+    return true;
+}
+
 // How bringing the text over beside the target went.
 enum BesideResult {
     BesideReplaced,  // the target holds the new text
@@ -97,7 +116,7 @@ BesideResult replaceFromBeside(const std::wstring& from, const std::wstring& to,
     bool ok = copyIntoHandle(from, out);
     if (!CloseHandle(out))
         ok = false;
-    if (ok && SetFileAttributesW(name.c_str(), attributes) && MoveFileExW(name.c_str(), to.c_str(), ReplaceFlags))
+    if (ok && keepOwner(to, name) && SetFileAttributesW(name.c_str(), attributes) && MoveFileExW(name.c_str(), to.c_str(), ReplaceFlags))
         return BesideReplaced;
     SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(name.c_str());
@@ -147,6 +166,8 @@ bool replaceFile(const char* temp, const char* target) {
     DWORD attributes = before == INVALID_FILE_ATTRIBUTES ? FILE_ATTRIBUTE_NORMAL : keptAttributes(before);
     // The new text takes the target's attributes, as the POSIX side gives it the mode bits;
     // a read-only target is replaced all the same, as a rename there ignores the mode.
+    if (before != INVALID_FILE_ATTRIBUTES)
+        keepOwner(to, from);
     SetFileAttributesW(from.c_str(), attributes);
     if (attributes & FILE_ATTRIBUTE_READONLY)
         SetFileAttributesW(to.c_str(), keptAttributes(attributes & ~FILE_ATTRIBUTE_READONLY));

@@ -24,6 +24,8 @@ int runKelvad(int argc, char** argv) {
     parseArgs(argc, argv);
     if (bannerOn)
         printBanner();
+    // From the first assembler run on, this run alone uses the folder's "tmpbra00".
+    lockWorkingFolder();
     runPasses();
     writeCheckpoint(EndCheckpoint);
     closeAll();

@@ -31,6 +31,11 @@ enum StructuredHandling {
 
 long lastHandledLine;  // lineNo of the last error handled in the current file
 
+// What was read and what was written: the replacement goes ahead only while
+// the names still lead to these files.
+FileIdentity sourceRead, temporaryWritten;
+bool sourceKnown, temporaryKnown;
+
 // Parts of the line being rewritten, kept from line to line so that their
 // capacity is reused: no reported line costs an allocation.
 std::string prefixPart, operandPart, commentPart, upperMnemonicPart;
@@ -169,6 +174,7 @@ void openSource(const char* fileName) {
         fatalExit(ExitSource);
     }
     attachStream(SourceSlot, stream);
+    sourceKnown = identifyStream(stream, sourceRead);
 }
 
 void openTemporary() {
@@ -178,24 +184,60 @@ void openTemporary() {
         fatalExit(ExitSource);
     }
     attachStream(OutputSlot, stream);
+    temporaryKnown = identifyStream(stream, temporaryWritten);
+}
+
+// True while `name` still leads to the file `identity` (or nothing could be told).
+bool stillLeadsTo(const char* name, bool known, const FileIdentity& identity) {
+    FileIdentity now;
+    return !known || (identifyFile(name, now) == FileRegular && sameFile(now, identity));
+}
+
+// True when the walk handles at least one error of the file.
+bool handlesAnyError(const SourceFileRecord& file, StructuredHandling handling) {
+    for (const BranchError* error = file.errorHead; error; error = error->next)
+        if (!walkSkips(*error, 0, handling))
+            return true;
+    return false;
+}
+
+// Closes the source; a read that failed on the way ends the run.
+void closeSourceChecked() {
+    closeStream(SourceSlot);
+    if (streamErrors[SourceSlot]) {
+        reportError(10, nullptr);
+        fatalExit(ExitResource);
+    }
+}
+
+// Closes both streams and removes "tmpbra00": the source stays as it is.
+void abandonFile() {
+    closeSourceChecked();
+    closeStream(OutputSlot);
+    remove(TempFileName);
 }
 
 // Copies the rest of the file, checks both streams and puts "tmpbra00" in place
 // of the source.
 void finishFile(const char* fileName) {
     copyThroughLine(0);
-    closeStream(SourceSlot);
-    if (streamErrors[SourceSlot]) {
-        reportError(10, nullptr);
-        fatalExit(ExitResource);
-    }
+    closeSourceChecked();
     closeStream(OutputSlot);
     if (streamErrors[OutputSlot]) {
         reportError(2, nullptr);
         fatalExit(ExitResource);
     }
-    // The text is never lost: if it cannot go in place, "tmpbra00" keeps it.
-    if (!replaceFile(TempFileName, fileName)) {
+    // Only the file written here goes in place: a "tmpbra00" made by someone else
+    // since is not ours to rename, and the source is left as it was.
+    if (!stillLeadsTo(TempFileName, temporaryKnown, temporaryWritten)) {
+        reportError(2, nullptr);
+        fatalExit(ExitResource);
+    }
+    // A link stays a link: the file it leads to gets the new text. The text is
+    // never lost: if it cannot go in place (or the name now leads to another
+    // file than the one read), "tmpbra00" keeps it.
+    std::string target = replaceableName(fileName);
+    if (!stillLeadsTo(target.c_str(), sourceKnown, sourceRead) || !replaceFile(TempFileName, target.c_str())) {
         reportError(1, fileName);
         fatalExit(ExitSource);
     }
@@ -204,10 +246,14 @@ void finishFile(const char* fileName) {
 void rewriteFile(SourceFileRecord* file, StructuredHandling handling) {
     // The scan moved owner-line errors back: take every file in line order again.
     sortErrorsByLine(file);
+    // A file with nothing to handle is left as it is, the very same file.
+    if (!handlesAnyError(*file, handling))
+        return;
     openSource(file->fileName);
     openTemporary();
     sourceLineNo = 0;
     lastHandledLine = 0;
+    bool handled = false;
     for (const BranchError* error = file->errorHead; error; error = error->next) {
         if (walkSkips(*error, lastHandledLine, handling))
             continue;
@@ -218,9 +264,13 @@ void rewriteFile(SourceFileRecord* file, StructuredHandling handling) {
             chainNext = 0;
             break;
         }
+        handled = true;
         lastHandledLine = error->lineNo;
     }
-    finishFile(file->fileName);
+    if (handled)
+        finishFile(file->fileName);
+    else
+        abandonFile();
 }
 
 void rewriteListedFiles(StructuredHandling handling) {

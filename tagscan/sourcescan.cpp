@@ -14,6 +14,7 @@
 #include "driver/messages.h"
 #include "rewrite/linesplit.h"
 #include "rewrite/mnemonics.h"
+#include "tagscan/listedfiles.h"
 
 namespace {
 
@@ -171,6 +172,7 @@ void scanFile(SourceFileRecord& file) {
 }  // namespace
 
 void scanSources() {
+    checkListedFiles();
     for (SourceFileRecord* file = fileList.next; file; file = file->next) {
         // Errors in line order, so that one front-to-back read finds them all.
         sortErrorsByLine(file);

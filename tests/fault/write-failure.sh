@@ -68,13 +68,13 @@ else
   echo "skipped: the tool does not start under a 100 MB address-space limit (a sanitizer build)"
 fi
 
-# A source that is a directory opens but cannot be read: error 10, status 3.
+# A source that is a directory is refused before it is opened: error 3, status 1.
 work=$(new_case source-is-directory lib.qsm)
 mkdir "$work/lib.qsm"
 printf 'x\n' >"$work/lib.qsm/keep"
 run_kelvad "$work" prog.qsm -.
-check_equal "directory source: status" 3 "$status"
-check_text "directory source: message" "$work.stdout" $' Error : Not enough memory\n\n'
+check_equal "directory source: status" 1 "$status"
+check_text "directory source: message" "$work.stdout" $' Error : Can\'t open file \'lib.qsm\'\n\n'
 check_text "directory source: its content" "$work/lib.qsm/keep" $'x\n'
 check_text "directory source: the other source" "$work/prog.qsm" "$small_source"
 check_absent "directory source" "$work/tmpbra00"

@@ -1,0 +1,49 @@
+// Knowing a file by what it is rather than by its name, on POSIX systems.
+#include "driver/platform.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+FileIdentity identityOf(const struct stat& info) {
+    return FileIdentity{static_cast<unsigned long long>(info.st_dev),
+                        static_cast<unsigned long long>(info.st_ino)};
+}
+
+}  // namespace
+
+bool sameFile(const FileIdentity& a, const FileIdentity& b) {
+    return a.device == b.device && a.index == b.index;
+}
+
+FileKind identifyFile(const char* name, FileIdentity& identity) {
+    struct stat info;
+    if (stat(name, &info) != 0)
+        return FileUnknown;
+    identity = identityOf(info);
+    return S_ISREG(info.st_mode) ? FileRegular : FileSpecial;
+}
+
+bool identifyStream(FILE* stream, FileIdentity& identity) {
+    struct stat info;
+    if (!stream || fstat(fileno(stream), &info) != 0)
+        return false;
+    identity = identityOf(info);
+    return true;
+}
+
+std::string replaceableName(const char* name) {
+    struct stat info;
+    if (lstat(name, &info) != 0 || !S_ISLNK(info.st_mode))
+        return name;
+    // A link is followed to its end, so the file itself gets the new text.
+    char* resolved = realpath(name, nullptr);
+    if (!resolved)
+        return name;
+    std::string path = resolved;
+    free(resolved);
+    return path;
+}
