@@ -11,6 +11,7 @@
 #include "driver/platform.h"
 #include "rewrite/rewritepass.h"
 #include "tagscan/labelscan.h"
+#include "tagscan/listedfiles.h"
 #include "tagscan/sourcescan.h"
 #include "tagscan/tagreader.h"
 
@@ -65,6 +66,9 @@ void runPasses() {
             return;
         if (readTagFile() == 0)
             return;
+        // Before any listed file is read: a FIFO would block, and one file under
+        // two names must be searched and rewritten once.
+        checkListedFiles();
         stopOnRedefinedLabels();
         skipEarlierLabels();
         scanSources();

@@ -14,7 +14,6 @@
 #include "driver/messages.h"
 #include "rewrite/linesplit.h"
 #include "rewrite/mnemonics.h"
-#include "tagscan/listedfiles.h"
 
 namespace {
 
@@ -172,7 +171,6 @@ void scanFile(SourceFileRecord& file) {
 }  // namespace
 
 void scanSources() {
-    checkListedFiles();
     for (SourceFileRecord* file = fileList.next; file; file = file->next) {
         // Errors in line order, so that one front-to-back read finds them all.
         sortErrorsByLine(file);

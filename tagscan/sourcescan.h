@@ -1,9 +1,8 @@
 // Finds each reported line in its source file and annotates its branch error.
 #pragma once
 
-// First settles the list (checkListedFiles: each file once, no special or own
-// file). Then reads every file of fileList as far as its last error: plain errors get the
-// inverse code of their branch word, structured errors their keyword and owner
-// line. Ends the run through fatalExit on errors 3, 7, 14, 15 and 16 (status
+// Reads every file of fileList (settled by checkListedFiles first) as far as its
+// last error: plain errors get the inverse code of their branch word, structured
+// errors their keyword and owner line. Ends the run through fatalExit on errors 3, 7, 14, 15 and 16 (status
 // 1), and 10 (status 3) when a source shows a read error.
 void scanSources();
