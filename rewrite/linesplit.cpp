@@ -17,9 +17,9 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 bool endsWord(char c) { return isBlank(c) || c == ';'; }
 
-// Length of `line` without its line end ("\n" or "\r\n").
-size_t bodyLength(const std::string& line) {
-    size_t end = line.size();
+// Length of the `size` bytes of a line without its line end ("\n" or "\r\n").
+size_t bodyLength(const char* line, size_t size) {
+    size_t end = size;
     if (end && line[end - 1] == '\n') {
         --end;
         if (end && line[end - 1] == '\r')
@@ -28,13 +28,17 @@ size_t bodyLength(const std::string& line) {
     return end;
 }
 
-size_t skipBlanks(const std::string& line, size_t pos, size_t end) {
+size_t bodyLength(const std::string& line) { return bodyLength(line.data(), line.size()); }
+
+size_t skipBlanks(const char* line, size_t pos, size_t end) {
     while (pos < end && isBlank(line[pos]))
         ++pos;
     return pos;
 }
 
-size_t skipWord(const std::string& line, size_t pos, size_t end) {
+size_t skipBlanks(const std::string& line, size_t pos, size_t end) { return skipBlanks(line.data(), pos, end); }
+
+size_t skipWord(const char* line, size_t pos, size_t end) {
     while (pos < end && !endsWord(line[pos]))
         ++pos;
     return pos;
@@ -49,10 +53,10 @@ void setPart(std::string& part, const char* text, size_t size) {
 
 // Finds the mnemonic word of the line's body [0, end): returns where it starts
 // (the prefix ends there) and sets `wordEnd`.
-size_t findWord(const std::string& line, size_t end, size_t& wordEnd) {
+size_t findWord(const char* line, size_t end, size_t& wordEnd) {
     size_t pos = skipBlanks(line, 0, end);
     wordEnd = skipWord(line, pos, end);
-    if (memchr(line.data() + pos, ':', wordEnd - pos)) {
+    if (memchr(line + pos, ':', wordEnd - pos)) {
         pos = skipBlanks(line, wordEnd, end);
         wordEnd = skipWord(line, pos, end);
     }
@@ -72,7 +76,7 @@ void splitLineParts(std::string& prefix, std::string& word, std::string& operand
                     std::string& comment, const std::string& line) {
     const size_t end = bodyLength(line);
     size_t wordEnd;
-    size_t pos = findWord(line, end, wordEnd);
+    size_t pos = findWord(line.data(), end, wordEnd);
     setPart(prefix, line.data(), pos);
     setPart(word, line.data() + pos, wordEnd - pos);
 
@@ -98,8 +102,12 @@ void splitSourceLine(std::string& prefix, std::string& operand, std::string& com
 }
 
 void splitMnemonic(const std::string& line) {
+    splitMnemonic(line.data(), line.size());
+}
+
+void splitMnemonic(const char* line, size_t size) {
     traceSplit();
     size_t wordEnd;
-    size_t pos = findWord(line, bodyLength(line), wordEnd);
-    setPart(mnemonicBuf, line.data() + pos, wordEnd - pos);
+    size_t pos = findWord(line, bodyLength(line, size), wordEnd);
+    setPart(mnemonicBuf, line + pos, wordEnd - pos);
 }
