@@ -16,7 +16,6 @@ struct PoolBlock {
 namespace {
 
 constexpr size_t PoolBlockSize = 64 * 1024;  // space of an ordinary block
-constexpr size_t PoolAlign = alignof(std::max_align_t);
 
 size_t roundUp(size_t size) { return (size + PoolAlign - 1) / PoolAlign * PoolAlign; }
 
@@ -65,20 +64,18 @@ bool inLineOrder(const BranchError* error) {
 
 }  // namespace
 
-void* takeFromPool(ListPool& pool, size_t size, void* (*allocate)(size_t count, size_t size)) {
+void* takeFromNewBlock(ListPool& pool, size_t size, void* (*allocate)(size_t count, size_t size)) {
     size = roundUp(size ? size : 1);
-    if (size > pool.left) {
-        // A text longer than a block gets a block of its own size.
-        size_t space = size > PoolBlockSize ? size : PoolBlockSize;
-        auto* block = static_cast<PoolBlock*>(allocate(1, roundUp(sizeof(PoolBlock)) + space));
-        if (!block)
-            return nullptr;
-        block->next = pool.blocks;
-        block->size = space;
-        pool.blocks = block;
-        pool.next = reinterpret_cast<char*>(block) + roundUp(sizeof(PoolBlock));
-        pool.left = space;
-    }
+    // A text longer than a block gets a block of its own size.
+    size_t space = size > PoolBlockSize ? size : PoolBlockSize;
+    auto* block = static_cast<PoolBlock*>(allocate(1, roundUp(sizeof(PoolBlock)) + space));
+    if (!block)
+        return nullptr;
+    block->next = pool.blocks;
+    block->size = space;
+    pool.blocks = block;
+    pool.next = reinterpret_cast<char*>(block) + roundUp(sizeof(PoolBlock));
+    pool.left = space;
     void* taken = pool.next;
     pool.next += size;
     pool.left -= size;

@@ -20,9 +20,22 @@ struct ListPool {
 extern ListPool errorPool;  // the BranchError records of fileList
 extern ListPool textPool;   // their target texts
 
+constexpr size_t PoolAlign = alignof(std::max_align_t);
+
+// takeFromPool when the pool's newest block has no room left.
+void* takeFromNewBlock(ListPool& pool, size_t size, void* (*allocate)(size_t count, size_t size));
+
 // `size` zero-filled bytes from `pool`, aligned for any record; a new block of
 // the pool comes from `allocate` (calloc's signature). Null when that fails.
-void* takeFromPool(ListPool& pool, size_t size, void* (*allocate)(size_t count, size_t size));
+inline void* takeFromPool(ListPool& pool, size_t size, void* (*allocate)(size_t count, size_t size)) {
+    size = (size + PoolAlign - 1) / PoolAlign * PoolAlign;
+    if (size == 0 || size > pool.left)
+        return takeFromNewBlock(pool, size, allocate);
+    void* taken = pool.next;
+    pool.next += size;
+    pool.left -= size;
+    return taken;
+}
 
 // Empties fileList (the sentinel's next becomes null) and releases its records
 // and both pools.

@@ -53,7 +53,12 @@ void put(const char* text, size_t size) {
 
 void put(const std::string& text) { put(text.data(), text.size()); }
 void put(const char* text) { put(text, strlen(text)); }
-void put(char c) { put(&c, 1); }
+void put(char c) {
+    if (composedSize < composed.size())
+        composed[composedSize++] = c;
+    else
+        put(&c, 1);
+}
 
 void writeLines() { writeGenerated(composed.data(), composedSize); }
 

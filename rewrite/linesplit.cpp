@@ -38,9 +38,11 @@ size_t skipBlanks(const char* line, size_t pos, size_t end) {
 
 size_t skipBlanks(const std::string& line, size_t pos, size_t end) { return skipBlanks(line.data(), pos, end); }
 
-size_t skipWord(const char* line, size_t pos, size_t end) {
-    while (pos < end && !endsWord(line[pos]))
-        ++pos;
+// Passes over the word at `pos`; `colon` tells whether it holds a colon.
+size_t skipWord(const char* line, size_t pos, size_t end, bool& colon) {
+    colon = false;
+    for (; pos < end && !endsWord(line[pos]); ++pos)
+        colon |= line[pos] == ':';
     return pos;
 }
 
@@ -55,10 +57,11 @@ void setPart(std::string& part, const char* text, size_t size) {
 // (the prefix ends there) and sets `wordEnd`.
 size_t findWord(const char* line, size_t end, size_t& wordEnd) {
     size_t pos = skipBlanks(line, 0, end);
-    wordEnd = skipWord(line, pos, end);
-    if (memchr(line + pos, ':', wordEnd - pos)) {
+    bool label;
+    wordEnd = skipWord(line, pos, end, label);
+    if (label) {
         pos = skipBlanks(line, wordEnd, end);
-        wordEnd = skipWord(line, pos, end);
+        wordEnd = skipWord(line, pos, end, label);
     }
     return pos;
 }

@@ -61,12 +61,15 @@ int lookupInverse(const char* word) {
 }
 
 int lookupInverseOfWord(const char* word, size_t size) {
-    // A NUL would cut the word short for the lookup and let "BEQ\0X" pass as BEQ.
-    if (size > LongestWord || memchr(word, '\0', size))
+    if (size > LongestWord)
         return 0;
     char upper[LongestWord + 1];
-    for (size_t i = 0; i < size; ++i)
+    for (size_t i = 0; i < size; ++i) {
+        // A NUL would cut the word short for the lookup and let "BEQ\0X" pass as BEQ.
+        if (word[i] == '\0')
+            return 0;
         upper[i] = word[i] >= 'a' && word[i] <= 'z' ? static_cast<char>(word[i] - 'a' + 'A') : word[i];
+    }
     upper[size] = '\0';
     return lookupInverse(upper);
 }

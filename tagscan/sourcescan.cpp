@@ -94,7 +94,9 @@ void readUpTo(FileScan& scan, long lineNo, const char*& line, size_t& lineSize) 
         traceRead(scan);
         if (!scan.lineRead)
             return;
-        scan.lineKeyword = classifyKeyword(data, size);
+        // Past the last structured error no line's keyword is asked for.
+        bool keywordNeeded = scan.linesRead < scan.lastOwnedLine;
+        scan.lineKeyword = keywordNeeded ? classifyKeyword(data, size) : KeywordNone;
         ++scan.linesRead;
         for (const OwnerKeyword& owner : OwnerKeywords)
             if (owner.keyword == scan.lineKeyword)
