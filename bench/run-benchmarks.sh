@@ -204,6 +204,24 @@ for errors in "$thousandErrors:1k" "$fewErrors:few" "$manyErrors:many"; do
     printf "%-56s %9s %8s %8s\n" "one pass, $(grouped "${errors%%:*}") errors" "$own" "$(ratio "$own" "$floor")" "$(ratio "$own" "$floorNoSync")"
 done
 echo
+# Processor time: on a busy machine the wall time waits for the processor, this does not.
+echo "== Processor time of the same runs (user and system, with the assembler runs waited for)"
+cpuFloor=$(field pass.times floor 7)
+cpuFloorNoSync=$(field pass.times floor-nofsync 7)
+cpuRow() {
+    local cpu
+    cpu=$(field pass.times "$2" 7)
+    printf "%-56s %9s %8s %8s\n" "$1" "$cpu" "$(ratio "$cpu" "$cpuFloor")" "$(ratio "$cpu" "$cpuFloorNoSync")"
+}
+printf "%-56s %9s %8s %8s\n" "" "median ms" "x floor" "x floor*"
+cpuRow "floor" floor
+cpuRow "floor without the fsync" floor-nofsync
+cpuRow "kelvad, nothing to repair" kelvad-none
+cpuRow "kelvad, one error on the last branch line" kelvad-last
+for errors in "$thousandErrors:1k" "$fewErrors:few" "$manyErrors:many"; do
+    cpuRow "kelvad, one pass, $(grouped "${errors%%:*}") errors" "kelvad-${errors#*:}"
+done
+echo
 # Linearity: the errors' share of a pass is its time less that of one error on the last line.
 last=$(field pass.times kelvad-last 3)
 share() { awk -v a="$(field pass.times "$1" 3)" -v b="$last" 'BEGIN { printf "%.1f", a - b }'; }
@@ -274,15 +292,15 @@ printf "%-30s %9s KiB  (target: within 1024)\n" "difference" "$((large - small))
 echo
 
 echo "== Whole run with the stand-in assembler: a program of $(grouped "$(lineCount whole/prog.orig)") lines"
-runs=$(field whole.times whole-run 7)
+runs=$(field whole.times whole-run 8)
 total=$(field whole.times whole-run 3)
-own=$(field whole.times whole-run 9)
+own=$(field whole.times whole-run 10)
 echo "assembler runs:     $runs (the first run, then $((runs - 1)) passes; the last one finds nothing to repair)"
 echo "total:              $total ms"
-echo "assembler:          $(field whole.times whole-run 8) ms"
+echo "assembler:          $(field whole.times whole-run 9) ms"
 echo "kelvad's own:       $own ms ($(awk -v a="$own" -v b="$total" 'BEGIN { printf "%.1f", 100 * a / b }') %)"
 echo "lines at the end:   $(grouped "$(lineCount whole/prog.qsm)"), assembled without errors"
 echo
 
-echo "== Raw figures (benchtime: case, runs, median, min, max ms, peak KiB, assembler runs, ms, own ms)"
+echo "== Raw figures (benchtime: case, runs, median, min, max ms, peak KiB, processor ms, assembler runs, ms, own ms)"
 cat pass.times whole.times
