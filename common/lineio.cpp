@@ -16,7 +16,8 @@ namespace {
 
 constexpr size_t ChunkSize = 1 << 18;    // bytes taken from a stream per read
 constexpr size_t OutputBuffer = 1 << 18;  // output gathered before it goes to the stream
-constexpr size_t DirectWrite = 1 << 14;   // a copied block this long skips the gathering
+constexpr size_t DirectWrite = 1 << 16;   // a copied block this long skips the gathering: a write
+                                          // call per shorter block costs more than the copy
 
 // Bytes read from a slot's stream but not yet handed out as lines.
 // The chunk is a fixed array: freeing a block this large at the end would make the
