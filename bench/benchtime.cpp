@@ -13,8 +13,10 @@
 // does not end with status 0 stops the benchmark.
 //
 // Prints one line per case: name, rounds, median/min/max wall time in ms, the largest peak
-// resident size in KiB (of the command and the children it waited for), and for a case with a
-// log the assembler runs per round, their median total time and the median of the rest.
+// resident size in KiB (of the command and the children it waited for), the median processor
+// time in ms (user and system, of the command and the children it waited for: other work on
+// the machine moves it less than the wall time), and for a case with a log the assembler runs
+// per round, their median total time and the median of the rest.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -36,7 +38,7 @@ struct Case {
     std::string name, directory, preparation, log;
     std::vector<std::string> words;  // the command, without the redirection
     std::string output;              // standard output file, empty for /dev/null
-    std::vector<double> wallMs, childMs, ownMs;
+    std::vector<double> wallMs, cpuMs, childMs, ownMs;
     std::vector<long> assemblerRuns;
     long peakKb = 0;
 };
@@ -160,6 +162,8 @@ void runOnce(Case& c, bool measured) {
     if (!measured)
         return;
     c.wallMs.push_back(took);
+    c.cpuMs.push_back((usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                      (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3);
     c.peakKb = std::max(c.peakKb, usage.ru_maxrss);
     if (c.log == "-")
         return;
@@ -176,9 +180,9 @@ double median(std::vector<double> values) {
 }
 
 void printCase(const Case& c) {
-    printf("%-12s %3zu %10.1f %10.1f %10.1f %9ld", c.name.c_str(), c.wallMs.size(), median(c.wallMs),
+    printf("%-12s %3zu %10.1f %10.1f %10.1f %9ld %8.1f", c.name.c_str(), c.wallMs.size(), median(c.wallMs),
            *std::min_element(c.wallMs.begin(), c.wallMs.end()),
-           *std::max_element(c.wallMs.begin(), c.wallMs.end()), c.peakKb);
+           *std::max_element(c.wallMs.begin(), c.wallMs.end()), c.peakKb, median(c.cpuMs));
     if (!c.assemblerRuns.empty()) {
         long runsMin = *std::min_element(c.assemblerRuns.begin(), c.assemblerRuns.end());
         long runsMax = *std::max_element(c.assemblerRuns.begin(), c.assemblerRuns.end());
@@ -203,8 +207,8 @@ int main(int argc, char** argv) {
     for (int round = 0; round < rounds; ++round)
         for (Case& c : cases)
             runOnce(c, true);
-    printf("%-12s %3s %10s %10s %10s %9s %5s %10s %10s\n", "case", "n", "median-ms", "min-ms", "max-ms",
-           "peak-KiB", "asm", "asm-ms", "own-ms");
+    printf("%-12s %3s %10s %10s %10s %9s %8s %5s %10s %10s\n", "case", "n", "median-ms", "min-ms", "max-ms",
+           "peak-KiB", "cpu-ms", "asm", "asm-ms", "own-ms");
     for (const Case& c : cases)
         printCase(c);
     return 0;

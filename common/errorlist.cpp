@@ -4,16 +4,29 @@
 #include <cstdlib>
 
 SourceFileRecord fileList;
+ListPool errorPool;
+ListPool textPool;
+
+// A block of a pool; its space follows the header.
+struct PoolBlock {
+    PoolBlock* next;
+    size_t size;  // bytes of space
+};
 
 namespace {
 
-void releaseErrors(BranchError* error) {
-    while (error) {
-        BranchError* next = error->next;
-        free(error->target);
-        free(error);
-        error = next;
+constexpr size_t PoolBlockSize = 64 * 1024;  // space of an ordinary block
+
+size_t roundUp(size_t size) { return (size + PoolAlign - 1) / PoolAlign * PoolAlign; }
+
+void releasePool(ListPool& pool) {
+    while (pool.blocks) {
+        PoolBlock* next = pool.blocks->next;
+        free(pool.blocks);
+        pool.blocks = next;
     }
+    pool.next = nullptr;
+    pool.left = 0;
 }
 
 // Merges two runs sorted by lineNo; on equal numbers the left run goes first,
@@ -51,11 +64,30 @@ bool inLineOrder(const BranchError* error) {
 
 }  // namespace
 
+void* takeFromNewBlock(ListPool& pool, size_t size, void* (*allocate)(size_t count, size_t size)) {
+    size = roundUp(size ? size : 1);
+    // A text longer than a block gets a block of its own size.
+    size_t space = size > PoolBlockSize ? size : PoolBlockSize;
+    auto* block = static_cast<PoolBlock*>(allocate(1, roundUp(sizeof(PoolBlock)) + space));
+    if (!block)
+        return nullptr;
+    block->next = pool.blocks;
+    block->size = space;
+    pool.blocks = block;
+    pool.next = reinterpret_cast<char*>(block) + roundUp(sizeof(PoolBlock));
+    pool.left = space;
+    void* taken = pool.next;
+    pool.next += size;
+    pool.left -= size;
+    return taken;
+}
+
 void releaseFileList() {
+    releasePool(errorPool);
+    releasePool(textPool);
     SourceFileRecord* record = fileList.next;
     while (record) {
         SourceFileRecord* next = record->next;
-        releaseErrors(record->errorHead);
         free(record->fileName);
         free(record);
         record = next;

@@ -14,8 +14,10 @@
 
 namespace {
 
-constexpr size_t ChunkSize = 1 << 18;   // bytes taken from a stream per read
-constexpr size_t OutputBuffer = 1 << 18; // stdio buffer of a stream that is written
+constexpr size_t ChunkSize = 1 << 18;    // bytes taken from a stream per read
+constexpr size_t OutputBuffer = 1 << 18;  // output gathered before it goes to the stream
+constexpr size_t DirectWrite = 1 << 16;   // a copied block this long skips the gathering: a write
+                                          // call per shorter block costs more than the copy
 
 // Bytes read from a slot's stream but not yet handed out as lines.
 // The chunk is a fixed array: freeing a block this large at the end would make the
@@ -29,9 +31,11 @@ struct SlotReader {
 
 SlotReader readers[SlotCount];
 
-// The buffer of the stream being written. It must be our own: given none, the C
-// library takes the size for a hint it may ignore and writes in pieces of 4 KiB.
+// Output of the output slot not yet handed to its stream. The stream itself is
+// unbuffered: a short write here costs a copy, not a library call with its
+// locking, and a long copied block goes out straight from the read chunk.
 char outputBuffer[OutputBuffer];
+size_t outputUsed;
 
 constexpr int CountBlock = 64;  // bytes whose line ends are found in one go
 
@@ -135,14 +139,24 @@ void attachStream(int slot, FILE* stream) {
     openFlags[slot] = 1;
     streamErrors[slot] = 0;
     readers[slot].pos = readers[slot].end = 0;
-    if (slot == OutputSlot)
-        setvbuf(stream, outputBuffer, _IOFBF, OutputBuffer);
+    if (slot == OutputSlot) {
+        setvbuf(stream, nullptr, _IONBF, 0);
+        outputUsed = 0;
+    }
     openDescriptors[slot] = fileno(stream);
 }
 
 void detachStream(int slot) {
     openDescriptors[slot] = -1;
     readers[slot].pos = readers[slot].end = 0;
+    if (slot == OutputSlot)
+        outputUsed = 0;
+}
+
+void flushOutput() {
+    if (outputUsed && openFlags[OutputSlot])
+        fwrite(outputBuffer, 1, outputUsed, streams[OutputSlot]);
+    outputUsed = 0;
 }
 
 bool readLineInPlace(int slot, const char*& data, size_t& size) {
@@ -156,6 +170,27 @@ bool readLineInPlace(int slot, const char*& data, size_t& size) {
     size = static_cast<const char*>(newline) - start + 1;
     reader.pos += size;
     return true;
+}
+
+bool peekLines(int slot, int count, const char*& data, size_t sizes[]) {
+    const SlotReader& reader = readers[slot];
+    const char* start = reader.chunk + reader.pos;
+    const char* end = reader.chunk + reader.end;
+    const char* p = start;
+    for (int i = 0; i < count; ++i) {
+        const void* newline = p < end ? memchr(p, '\n', end - p) : nullptr;
+        if (!newline)
+            return false;
+        const char* next = static_cast<const char*>(newline) + 1;
+        sizes[i] = next - p;
+        p = next;
+    }
+    data = start;
+    return true;
+}
+
+void passPeeked(int slot, size_t size) {
+    readers[slot].pos += size;
 }
 
 bool readLine(int slot, std::string& line) {
@@ -189,6 +224,19 @@ long copyLines(int slot, FILE* out, long count) {
 }
 
 void writeBytes(FILE* stream, const char* text, size_t size) {
-    if (size)
+    if (!size)
+        return;
+    if (stream != streams[OutputSlot] || !openFlags[OutputSlot]) {
         fwrite(text, 1, size, stream);
+        return;
+    }
+    if (size > OutputBuffer - outputUsed || size >= DirectWrite) {
+        flushOutput();
+        if (size >= DirectWrite) {
+            fwrite(text, 1, size, stream);
+            return;
+        }
+    }
+    memcpy(outputBuffer + outputUsed, text, size);
+    outputUsed += size;
 }

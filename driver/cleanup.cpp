@@ -40,6 +40,8 @@ void closeAll() {
 void closeStream(int slot) {
     if (!openFlags[slot])
         return;
+    if (slot == OutputSlot)
+        flushOutput();
     // Forget the descriptor first, so an interrupt never closes it a second time.
     detachStream(slot);
     FILE* stream = streams[slot];

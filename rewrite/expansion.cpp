@@ -1,7 +1,7 @@
 // The long-branch expansion of one reported branch line.
 #include "rewrite/expansion.h"
 
-#include <charconv>
+#include <cstring>
 #include <string>
 
 #include "common/globals.h"
@@ -22,6 +22,7 @@ constexpr int LastLabelNo = 65535;
 constexpr int FirstBitTestCode = 9;
 constexpr int UnconditionalCode = 11;
 constexpr size_t MaxDistanceDigits = 9;  // keeps the lengthened distance inside an int
+const size_t GeneratedCommentSize = strlen(GeneratedComment);
 
 [[noreturn]] void failExpansion(int error) {
     reportError(error, nullptr);
@@ -35,48 +36,77 @@ int takeLabel() {
     return labelNo;
 }
 
-// The line being composed. One buffer for all of them, so that a hundred
+// The line being composed. One buffer for all of them, only ever grown, and
+// filled piece by piece without a library call per piece, so that a hundred
 // thousand expansions cost no allocation each.
 std::string composed;
+size_t composedSize;
+std::string headPart, jumpTargetPart;  // of a bit-test operand: bit and address, and the target
+
+// Lines are gathered from startLines and go out together at writeLines.
+void startLines() { composedSize = 0; }
+
+void put(const char* text, size_t size) {
+    if (composedSize + size > composed.size())
+        composed.resize(2 * (composedSize + size));
+    memcpy(&composed[composedSize], text, size);
+    composedSize += size;
+}
+
+void put(const std::string& text) { put(text.data(), text.size()); }
+void put(const char* text) { put(text, strlen(text)); }
+void put(char c) {
+    if (composedSize < composed.size())
+        composed[composedSize++] = c;
+    else
+        put(&c, 1);
+}
+
+void writeLines() { writeGenerated(composed.data(), composedSize); }
 
 // Appends the label name "..lop<number>".
-void appendLabel(std::string& text, int number) {
-    char digits[12];
-    char* end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-    text += "..lop";
-    text.append(digits, end - digits);
+void putLabel(int number) {
+    char name[16] = {'.', '.', 'l', 'o', 'p'};
+    char digits[10];
+    int count = 0;
+    unsigned value = static_cast<unsigned>(number);  // labels count from 1
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value);
+    for (int i = 0; i < count; ++i)
+        name[5 + i] = digits[count - 1 - i];
+    put(name, 5 + count);
 }
 
 std::string labelName(int number) {
-    std::string name;
-    appendLabel(name, number);
-    return name;
+    startLines();
+    putLabel(number);
+    return std::string(composed.data(), composedSize);
 }
 
-void writeLabelLine(int number) {
-    composed.clear();
-    appendLabel(composed, number);
-    composed += ":\n";
-    writeGenerated(composed);
+void putLabelLine(int number) {
+    putLabel(number);
+    put(":\n", 2);
 }
 
 // Every tab stays a tab and every other character becomes a space, so the JMP
 // below stands in the column of the branch mnemonic above it.
-void appendBlankPrefix(std::string& text, const std::string& prefix) {
+void putBlankPrefix(const std::string& prefix) {
     for (char c : prefix)
-        text += c == '\t' ? '\t' : ' ';
+        put(c == '\t' ? '\t' : ' ');
 }
 
 // The comment of the branch line that ends its jump line; the line's own
 // comment lacks a line end only on a last line, and the label follows on a line of its own.
-void appendJumpComment(std::string& text, const std::string& comment) {
+void putJumpComment(const std::string& comment) {
     if (optComment) {
-        text += GeneratedComment;
+        put(GeneratedComment, GeneratedCommentSize);
         return;
     }
-    text += comment;
+    put(comment);
     if (comment.empty() || comment.back() != '\n')
-        text += '\n';
+        put('\n');
 }
 
 void writeHeldLine(const std::string& line) {
@@ -117,14 +147,19 @@ bool mentionsBcc(const std::string& line) {
 void expandConditional(const std::string& upperMnemonic, int code, std::string& operand,
                        const std::string& comment, const std::string& prefix, const char* target) {
     bool bitTest = code >= FirstBitTestCode;
-    std::string head, jumpTarget = target;
+    // Plain conditional branches jump to the reported target; only a bit-test
+    // branch takes its own from the operand.
+    std::string& head = headPart;
+    std::string& jumpTarget = jumpTargetPart;
+    head.clear();
     if (bitTest) {
         size_t comma = operand.rfind(',');
         if (comma == std::string::npos)
             failExpansion(ErrorIllegalSource);
-        jumpTarget = operand.substr(comma + 1);
+        jumpTarget.assign(operand, comma + 1);
         operand.resize(comma);
-        head = operand + ",";
+        head.assign(operand);
+        head += ',';
     }
     int label = chainNext && chainPrev ? labelNo : takeLabel();
     // Every chain line after the first stands between the first and the shared label.
@@ -135,29 +170,33 @@ void expandConditional(const std::string& upperMnemonic, int code, std::string& 
     writeHeldLine(prevLineBuf2);
     writeHeldLine(prevLineBuf1);
     writeLineAsComment();
-    const char* word = chainNext ? upperMnemonic.c_str() : BranchMnemonicTable[code - 1].mnemonic;
-    composed.clear();
-    composed += prefix;
-    composed += word;
-    composed += '\t';
-    composed += head;
-    appendLabel(composed, label);
-    composed += '\t';
-    composed += GeneratedComment;
-    writeGenerated(composed);
+    startLines();
+    put(prefix);
     if (chainNext)
-        return;
-    if (chainPrev)
-        writeLabelLine(label - 1);
-    composed.clear();
-    appendBlankPrefix(composed, prefix);
-    composed += jumpWord;
-    composed += '\t';
-    composed += jumpTarget;
-    composed += '\t';
-    appendJumpComment(composed, comment);
-    writeGenerated(composed);
-    writeLabelLine(label);
+        put(upperMnemonic);
+    else
+        put(BranchMnemonicTable[code - 1].mnemonic);
+    put('\t');
+    put(head);
+    putLabel(label);
+    put('\t');
+    put(GeneratedComment, GeneratedCommentSize);
+    // A line inside a chain only branches to the label of the shared jump.
+    if (!chainNext) {
+        if (chainPrev)
+            putLabelLine(label - 1);
+        putBlankPrefix(prefix);
+        put(jumpWord);
+        put('\t');
+        if (bitTest)
+            put(jumpTarget);
+        else
+            put(target);
+        put('\t');
+        putJumpComment(comment);
+        putLabelLine(label);
+    }
+    writeLines();
 }
 
 // BRA becomes JMP on the same line. Before a BRA to a structured-statement
@@ -190,16 +229,16 @@ void expandUnconditional(const std::string& upperMnemonic, const std::string& op
         writeHeldLine(prevLineBuf1);
     }
     writeLineAsComment();
-    composed.clear();
-    composed += prefix;
-    composed += jumpWord;
-    composed += '\t';
-    composed += target;
-    composed += '\t';
-    appendJumpComment(composed, comment);
-    writeGenerated(composed);
+    startLines();
+    put(prefix);
+    put(jumpWord);
+    put('\t');
+    put(target);
+    put('\t');
+    putJumpComment(comment);
     if (redirect)
-        writeLabelLine(redirect);
+        putLabelLine(redirect);
+    writeLines();
 }
 
 }  // namespace

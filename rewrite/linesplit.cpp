@@ -17,9 +17,9 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 bool endsWord(char c) { return isBlank(c) || c == ';'; }
 
-// Length of `line` without its line end ("\n" or "\r\n").
-size_t bodyLength(const std::string& line) {
-    size_t end = line.size();
+// Length of the `size` bytes of a line without its line end ("\n" or "\r\n").
+size_t bodyLength(const char* line, size_t size) {
+    size_t end = size;
     if (end && line[end - 1] == '\n') {
         --end;
         if (end && line[end - 1] == '\r')
@@ -28,15 +28,21 @@ size_t bodyLength(const std::string& line) {
     return end;
 }
 
-size_t skipBlanks(const std::string& line, size_t pos, size_t end) {
+size_t bodyLength(const std::string& line) { return bodyLength(line.data(), line.size()); }
+
+size_t skipBlanks(const char* line, size_t pos, size_t end) {
     while (pos < end && isBlank(line[pos]))
         ++pos;
     return pos;
 }
 
-size_t skipWord(const std::string& line, size_t pos, size_t end) {
-    while (pos < end && !endsWord(line[pos]))
-        ++pos;
+size_t skipBlanks(const std::string& line, size_t pos, size_t end) { return skipBlanks(line.data(), pos, end); }
+
+// Passes over the word at `pos`; `colon` tells whether it holds a colon.
+size_t skipWord(const char* line, size_t pos, size_t end, bool& colon) {
+    colon = false;
+    for (; pos < end && !endsWord(line[pos]); ++pos)
+        colon |= line[pos] == ':';
     return pos;
 }
 
@@ -49,12 +55,13 @@ void setPart(std::string& part, const char* text, size_t size) {
 
 // Finds the mnemonic word of the line's body [0, end): returns where it starts
 // (the prefix ends there) and sets `wordEnd`.
-size_t findWord(const std::string& line, size_t end, size_t& wordEnd) {
+size_t findWord(const char* line, size_t end, size_t& wordEnd) {
     size_t pos = skipBlanks(line, 0, end);
-    wordEnd = skipWord(line, pos, end);
-    if (memchr(line.data() + pos, ':', wordEnd - pos)) {
+    bool label;
+    wordEnd = skipWord(line, pos, end, label);
+    if (label) {
         pos = skipBlanks(line, wordEnd, end);
-        wordEnd = skipWord(line, pos, end);
+        wordEnd = skipWord(line, pos, end, label);
     }
     return pos;
 }
@@ -72,7 +79,7 @@ void splitLineParts(std::string& prefix, std::string& word, std::string& operand
                     std::string& comment, const std::string& line) {
     const size_t end = bodyLength(line);
     size_t wordEnd;
-    size_t pos = findWord(line, end, wordEnd);
+    size_t pos = findWord(line.data(), end, wordEnd);
     setPart(prefix, line.data(), pos);
     setPart(word, line.data() + pos, wordEnd - pos);
 
@@ -98,8 +105,12 @@ void splitSourceLine(std::string& prefix, std::string& operand, std::string& com
 }
 
 void splitMnemonic(const std::string& line) {
+    splitMnemonic(line.data(), line.size());
+}
+
+void splitMnemonic(const char* line, size_t size) {
     traceSplit();
     size_t wordEnd;
-    size_t pos = findWord(line, bodyLength(line), wordEnd);
-    setPart(mnemonicBuf, line.data() + pos, wordEnd - pos);
+    size_t pos = findWord(line, bodyLength(line, size), wordEnd);
+    setPart(mnemonicBuf, line + pos, wordEnd - pos);
 }

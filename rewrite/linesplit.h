@@ -23,6 +23,9 @@ void splitSourceLine(std::string& prefix, std::string& operand, std::string& com
 // for the scan, which looks at nothing else of a reported line.
 void splitMnemonic(const std::string& line);
 
+// The same on the `size` bytes at `line`, where the reader holds them.
+void splitMnemonic(const char* line, size_t size);
+
 // The same split with the word put into `word`: no trace line, mnemonicBuf
 // untouched. For looking into lines that are not the one being rewritten.
 void splitLineParts(std::string& prefix, std::string& word, std::string& operand,

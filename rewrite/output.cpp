@@ -1,6 +1,8 @@
 // Passing source text through to "tmpbra00", and writing the lines the tool composes.
 #include "rewrite/output.h"
 
+#include <cstring>
+
 #include "common/globals.h"
 #include "common/lineio.h"
 
@@ -40,17 +42,22 @@ bool copyThroughLine(long n) {
 }
 
 void writeGenerated(const std::string& text) {
+    writeGenerated(text.data(), text.size());
+}
+
+void writeGenerated(const char* text, size_t size) {
     if (lineEnd.size() == 1 && lineEnd[0] == '\n') {
-        writeText(outputStream, text);
+        writeBytes(outputStream, text, size);
         return;
     }
-    size_t start = 0;
-    for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', start)) {
-        writeBytes(outputStream, text.data() + start, at - start);
+    const char* end = text + size;
+    while (const void* found = memchr(text, '\n', end - text)) {
+        const char* at = static_cast<const char*>(found);
+        writeBytes(outputStream, text, at - text);
         writeText(outputStream, lineEnd);
-        start = at + 1;
+        text = at + 1;
     }
-    writeBytes(outputStream, text.data() + start, text.size() - start);
+    writeBytes(outputStream, text, end - text);
 }
 
 void writeLineAsComment() {

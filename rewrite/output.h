@@ -17,6 +17,7 @@ void writeLineAsComment();
 // Writes text the tool composed to outputStream; each "\n" in it goes out as
 // lineEnd, so composed lines follow the file's own line ends.
 void writeGenerated(const std::string& text);
+void writeGenerated(const char* text, size_t size);
 
 // Reads the next source line into `line` and counts it in sourceLineNo, also
 // when the read meets the end of the file (then false, `line` empty). The first

@@ -80,12 +80,48 @@ void setChainFlags(const BranchError& error, const BranchError* next) {
     chainNext = sameTarget && next->mnemonicCode != UnconditionalCode ? 1 : 0;
 }
 
+// The held lines while they still lie where the reader holds them: most
+// branch lines do not need them changed, and they then go out without a copy.
+// Valid until the source is read again.
+const char* heldData;
+size_t heldSize2, heldSize1;  // of line L - 2 and line L - 1, 0 for one not held
+
 // Writes the non-empty held lines unchanged and empties them.
 void writeHeldLines() {
+    writeBytes(outputStream, heldData, heldSize2 + heldSize1);
+    heldSize2 = heldSize1 = 0;
     writeText(outputStream, prevLineBuf2);
     writeText(outputStream, prevLineBuf1);
     prevLineBuf2.clear();
     prevLineBuf1.clear();
+}
+
+// Puts the held lines into prevLineBuf2 and prevLineBuf1, for the expansion
+// that may change them.
+void takeHeldLines() {
+    if (heldSize2 + heldSize1 == 0)
+        return;
+    prevLineBuf2.assign(heldData, heldSize2);
+    prevLineBuf1.assign(heldData + heldSize2, heldSize1);
+    heldSize2 = heldSize1 = 0;
+}
+
+// Holds `held` lines (0 to 2) and reads the branch line into lineBuf, all
+// where the reader holds them when they lie whole in what it read ahead.
+// False when they do not: nothing is then read.
+bool peekBranchLine(int held) {
+    const char* data;
+    size_t sizes[3];
+    // A file's first line decides its line end: it takes the slow path.
+    if (sourceLineNo == 0 || !peekLines(SourceSlot, held + 1, data, sizes))
+        return false;
+    heldData = data;
+    heldSize2 = held == 2 ? sizes[0] : 0;
+    heldSize1 = held >= 1 ? sizes[held - 1] : 0;
+    lineBuf.assign(data + heldSize2 + heldSize1, sizes[held]);
+    passPeeked(SourceSlot, heldSize2 + heldSize1 + sizes[held]);
+    sourceLineNo += held + 1;
+    return true;
 }
 
 // Reads up to the branch line L into lineBuf: lines after the last handled one up to
@@ -94,12 +130,16 @@ void writeHeldLines() {
 bool readBranchLine(long line) {
     prevLineBuf2.clear();
     prevLineBuf1.clear();
+    heldSize2 = heldSize1 = 0;
     if (line >= 4 && !copyThroughLine(line - 3))
         return false;
+    int held = line >= 3 && line - lastHandledLine > 2 ? 2 : line >= 2 && line - lastHandledLine > 1 ? 1 : 0;
+    if (peekBranchLine(held))
+        return true;
     bool got = true;
-    if (line >= 3 && line - lastHandledLine > 2)
+    if (held == 2)
         got = readSourceLine(prevLineBuf2);
-    if (got && line >= 2 && line - lastHandledLine > 1)
+    if (got && held >= 1)
         got = readSourceLine(prevLineBuf1);
     if (got && readSourceLine(lineBuf))
         return true;
@@ -138,6 +178,8 @@ bool expandBranch(const BranchError*& error, StructuredHandling handling) {
         if (!mergeWithNextLine(prefix, operand, comment))
             return false;
         error = next;
+    } else {
+        takeHeldLines();
     }
     std::string& upperMnemonic = upperMnemonicPart;
     copyUpper(upperMnemonic, mnemonicBuf);

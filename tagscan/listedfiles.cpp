@@ -52,9 +52,8 @@ void dropRepeatedLines(SourceFileRecord* file) {
             error = repeat;
             continue;
         }
+        // Unlinked only: errors and their texts go back with the list's pools.
         error->next = repeat->next;
-        free(repeat->target);
-        free(repeat);
     }
     BranchError* tail = file->errorHead;
     while (tail && tail->next)

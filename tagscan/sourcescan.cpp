@@ -9,15 +9,12 @@
 #include "common/keyword.h"
 #include "common/lineio.h"
 #include "common/records.h"
-#include "common/textutil.h"
 #include "driver/cleanup.h"
 #include "driver/messages.h"
 #include "rewrite/linesplit.h"
 #include "rewrite/mnemonics.h"
 
 namespace {
-
-constexpr size_t MnemonicMax = 9;  // longest word the branch lookup takes; longer ones are no branch
 
 // What the scan knows while it reads one file. Every file starts from zero:
 // an owner line is always a line of the error's own file.
@@ -63,8 +60,6 @@ const OwnedKeyword OwnedKeywords[] = {
     {KeywordNext, &FileScan::lastForLine, 16, &FileScan::prevNextOwner},
 };
 
-std::string upperMnemonic;  // the reported line's mnemonic in upper case
-
 [[noreturn]] void failScan(int error, const char* argument) {
     reportError(error, argument);
     fatalExit(ExitSource);
@@ -87,35 +82,33 @@ void skipUnneeded(FileScan& scan, long lineNo) {
     scan.linesRead += copyLines(SourceSlot, nullptr, lineNo - 1 - scan.linesRead);
 }
 
-// Reads on until line `lineNo` is in lineBuf or the file has ended. The lines
-// before it are only classified, in place, without a copy.
-void readUpTo(FileScan& scan, long lineNo) {
+// Reads on until line `lineNo` is read or the file has ended; the line's bytes
+// are then at `line`, where the reader holds them (valid until its next read).
+// No line is copied.
+void readUpTo(FileScan& scan, long lineNo, const char*& line, size_t& lineSize) {
     skipUnneeded(scan, lineNo);
     while (scan.linesRead < lineNo) {
         const char* data;
         size_t size;
         scan.lineRead = readLineInPlace(SourceSlot, data, size);
         traceRead(scan);
-        if (!scan.lineRead) {
-            lineBuf.clear();
+        if (!scan.lineRead)
             return;
-        }
-        scan.lineKeyword = classifyKeyword(data, size);
+        // Past the last structured error no line's keyword is asked for.
+        bool keywordNeeded = scan.linesRead < scan.lastOwnedLine;
+        scan.lineKeyword = keywordNeeded ? classifyKeyword(data, size) : KeywordNone;
         ++scan.linesRead;
         for (const OwnerKeyword& owner : OwnerKeywords)
             if (owner.keyword == scan.lineKeyword)
                 scan.*owner.lastLine = scan.linesRead;
-        if (scan.linesRead == lineNo)
-            lineBuf.assign(data, size);
+        line = data;
+        lineSize = size;
     }
 }
 
-void annotatePlain(BranchError& error) {
-    splitMnemonic(lineBuf);
-    copyUpper(upperMnemonic, mnemonicBuf);
-    // A NUL would cut the word short for the lookup and let "BEQ\0X" pass as BEQ.
-    bool fits = upperMnemonic.size() <= MnemonicMax && upperMnemonic.find('\0') == std::string::npos;
-    error.mnemonicCode = fits ? lookupInverse(upperMnemonic.c_str()) : 0;
+void annotatePlain(BranchError& error, const char* line, size_t size) {
+    splitMnemonic(line, size);
+    error.mnemonicCode = lookupInverseOfWord(mnemonicBuf.data(), mnemonicBuf.size());
 }
 
 void annotateStructured(FileScan& scan, BranchError& error) {
@@ -152,12 +145,14 @@ void scanFile(SourceFileRecord& file) {
         // one past the end of the file.
         if (error->lineNo <= 0)
             continue;
-        readUpTo(scan, error->lineNo);
+        const char* line = "";
+        size_t size = 0;
+        readUpTo(scan, error->lineNo, line, size);
         if (!scan.lineRead)
             continue;
         error->lineFound = 1;
         if (error->structKind == StructPlain)
-            annotatePlain(*error);
+            annotatePlain(*error, line, size);
         else
             annotateStructured(scan, *error);
     }

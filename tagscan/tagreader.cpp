@@ -24,8 +24,7 @@ namespace {
 
 constexpr long OutOfRangeBranch = 18;  // the tag file's number for a branch out of reach
 
-std::string tagFileNameBuf;  // its file name field
-std::string tagTextBuf;      // its target text
+std::string tagTextBuf;  // a relative-address target text, for its warning
 
 // What the index knows of one record: the line numbers it holds as read. Tag
 // files list a file's lines mostly in increasing order; those need no hashing.
@@ -73,6 +72,16 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 // digits), but only within [p, end), saturating instead of overflowing.
 // False when no digit stands there.
 bool readNumber(const char* p, const char* end, long& value) {
+    // The usual number: digits at once, too few to overflow.
+    constexpr int SafeDigits = 18;
+    long number = 0;
+    const char* q = p;
+    for (; q < end && q - p < SafeDigits && isDigit(*q); ++q)
+        number = number * 10 + (*q - '0');
+    if (q > p && (q == end || !isDigit(*q))) {
+        value = number;
+        return true;
+    }
     while (p < end && isSpace(*p))
         ++p;
     bool negative = p < end && *p == '-';
@@ -81,7 +90,7 @@ bool readNumber(const char* p, const char* end, long& value) {
     if (p == end || !isDigit(*p))
         return false;
     constexpr long Tenth = LONG_MAX / 10;
-    long number = 0;
+    number = 0;
     for (; p < end && isDigit(*p); ++p) {
         int digit = *p - '0';
         bool fits = number < Tenth || (number == Tenth && digit <= LONG_MAX % 10);
@@ -92,20 +101,19 @@ bool readNumber(const char* p, const char* end, long& value) {
 }
 
 // A zero-filled copy of `text` in a block of its own, or null.
-char* copyString(const char* text) {
-    size_t size = strlen(text) + 1;
-    char* copy = static_cast<char*>(allocateListBlock(size, 1));
+char* copyString(std::string_view text) {
+    char* copy = static_cast<char*>(allocateListBlock(text.size() + 1, 1));
     if (copy)
-        memcpy(copy, text, size);
+        memcpy(copy, text.data(), text.size());
     return copy;
 }
 
 // The index entry of `fileName`, with its record created and appended to
 // fileList when the file has none yet.
-IndexedFile& findOrAddFile(const char* fileName) {
+IndexedFile& findOrAddFile(std::string_view fileName) {
     if (lastFile && lastFile->first == fileName)
         return lastFile->second;
-    auto found = fileIndex.find(fileName);
+    auto found = fileIndex.find(std::string(fileName));
     if (found != fileIndex.end()) {
         lastFile = &*found;
         return found->second;
@@ -119,7 +127,7 @@ IndexedFile& findOrAddFile(const char* fileName) {
         failMemory(ExitResource);
     }
     try {
-        lastFile = &*fileIndex.emplace(fileName, IndexedFile{record, {}, {}}).first;
+        lastFile = &*fileIndex.emplace(std::string(fileName), IndexedFile{record, {}, {}}).first;
     } catch (const std::bad_alloc&) {
         free(record->fileName);
         free(record);
@@ -148,36 +156,109 @@ void noteLine(IndexedFile& file, long lineNo) {
         file.others.insert(lineNo);
 }
 
+// addBranchError on texts that need not end with a terminator: the tag line's
+// fields are taken where the line lies, without a copy.
+void addError(std::string_view fileName, long lineNo, std::string_view text) {
+    if (!fileList.next) {
+        fileIndex.clear();
+        lastFile = nullptr;
+        lastRecord = &fileList;
+    }
+    IndexedFile& file = findOrAddFile(fileName);
+    if (holdsLine(file, lineNo))
+        return;
+    // The record and its text come from the list's pools, zero-filled; space
+    // taken for a line that fails below goes back with the pools.
+    auto* error = static_cast<BranchError*>(takeFromPool(errorPool, sizeof(BranchError), allocateListBlock));
+    if (!error)
+        failMemory(ExitSource);
+    error->target = static_cast<char*>(takeFromPool(textPool, text.size() + 1, allocateListBlock));
+    if (!error->target)
+        failMemory(ExitResource);
+    memcpy(error->target, text.data(), text.size());
+    error->lineNo = lineNo;
+    error->structKind = classifyTarget(error->target);
+    try {
+        noteLine(file, lineNo);
+    } catch (const std::bad_alloc&) {
+        failMemory(ExitSource);
+    }
+    SourceFileRecord* record = file.record;
+    if (record->errorHead)
+        record->errorTail->next = error;
+    else
+        record->errorHead = error;
+    record->errorTail = error;
+}
+
+// The text up to its first NUL: the fields are names and texts, and a NUL ends them.
+std::string_view untilNul(std::string_view text) {
+    return text.substr(0, text.find('\0'));
+}
+
+// Position of the last `c` among the `size` bytes at `line`, or `size`: a
+// line holds few, so hopping from one to the next is quicker than a walk back.
+size_t findLast(const char* line, size_t size, char c) {
+    size_t last = size;
+    for (const void* found = memchr(line, c, size); found;) {
+        last = static_cast<const char*>(found) - line;
+        found = last + 1 < size ? memchr(line + last + 1, c, size - last - 1) : nullptr;
+    }
+    return last;
+}
+
+// Position of the first `c` at or after `from`, or `size`.
+size_t findFirst(const char* line, size_t size, size_t from, char c) {
+    if (from >= size)
+        return size;
+    const void* found = memchr(line + from, c, size - from);
+    return found ? static_cast<const char*>(found) - line : size;
+}
+
 // Splits one tag line into its fields and adds it; true when it counts as a
 // line with something to repair.
 bool readTagLine(const char* line, size_t size) {
-    std::string_view text(line, contentSize(line, size));
-    const char* start = text.data();
-    size_t colon = text.rfind(':');
-    if (colon == std::string_view::npos)
+    size = contentSize(line, size);
+    const char* end = line + size;
+    // Each field is looked for only once the ones before it have let the line
+    // through, with one search of its own.
+    size_t colon = findLast(line, size, ':');
+    if (colon == size)
         failTagFile();
     long errorNo = 0;
     // Two characters before the last colon are needed; a line that lacks them,
     // or holds no number there, is no branch error.
-    if (colon < 2 || !readNumber(start + colon - 2, start + colon, errorNo) || errorNo != OutOfRangeBranch)
+    if (colon < 2)
         return false;
-    size_t blank = text.find(' ');
-    if (blank == std::string_view::npos)
+    // Two digits, the usual case, need no conversion.
+    const char* number = line + colon - 2;
+    if (isDigit(number[0]) && isDigit(number[1]))
+        errorNo = (number[0] - '0') * 10 + (number[1] - '0');
+    else if (!readNumber(number, line + colon, errorNo))
+        return false;
+    if (errorNo != OutOfRangeBranch)
+        return false;
+    size_t blank = findFirst(line, size, 0, ' ');
+    if (blank == size)
         failTagFile();
-    tagFileNameBuf.assign(start, blank);
     long lineNo = 0;
-    if (!readNumber(start + blank + 1, start + text.size(), lineNo))
+    if (!readNumber(line + blank + 1, end, lineNo))
         failTagFile();
-    size_t open = text.find('"');
-    size_t close = open == std::string_view::npos ? open : text.find('"', open + 1);
-    if (close == std::string_view::npos)
+    size_t openQuote = findFirst(line, size, 0, '"');
+    size_t closeQuote = findFirst(line, size, openQuote + 1, '"');
+    if (closeQuote == size)
         failTagFile();
-    tagTextBuf.assign(start + open + 1, close - open - 1);
-    if (tagTextBuf.find('*') != std::string::npos) {
+    std::string_view text(line + openQuote + 1, closeQuote - openQuote - 1);
+    if (text.find('*') != std::string_view::npos) {
+        tagTextBuf.assign(text);
         reportWarning(1, tagTextBuf.c_str());
         return false;
     }
-    addBranchError(tagFileNameBuf.c_str(), lineNo, tagTextBuf.c_str());
+    std::string_view fileName(line, blank);
+    if (memchr(line, '\0', std::max(blank, closeQuote)))
+        addError(untilNul(fileName), lineNo, untilNul(text));
+    else
+        addError(fileName, lineNo, text);
     return true;
 }
 
@@ -202,37 +283,7 @@ int readTagFile() {
 }
 
 void addBranchError(const char* fileName, long lineNo, const char* text) {
-    if (!fileList.next) {
-        fileIndex.clear();
-        lastFile = nullptr;
-        lastRecord = &fileList;
-    }
-    IndexedFile& file = findOrAddFile(fileName);
-    if (holdsLine(file, lineNo))
-        return;
-    auto* error = static_cast<BranchError*>(allocateListBlock(1, sizeof(BranchError)));
-    if (!error)
-        failMemory(ExitSource);
-    error->lineNo = lineNo;
-    error->target = copyString(text);
-    if (!error->target) {
-        free(error);
-        failMemory(ExitResource);
-    }
-    error->structKind = classifyTarget(text);
-    try {
-        noteLine(file, lineNo);
-    } catch (const std::bad_alloc&) {
-        free(error->target);
-        free(error);
-        failMemory(ExitSource);
-    }
-    SourceFileRecord* record = file.record;
-    if (record->errorHead)
-        record->errorTail->next = error;
-    else
-        record->errorHead = error;
-    record->errorTail = error;
+    addError(fileName, lineNo, text);
 }
 
 int classifyTarget(const char* text) {

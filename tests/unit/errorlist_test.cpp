@@ -96,3 +96,14 @@ TEST_F(ErrorList, ReleaseEmptiesTheListAndANewListStartsAfresh) {
     EXPECT_STREQ(fileList.next->next->fileName, "a.qsm");
     EXPECT_EQ(fileList.next->next->next, nullptr);
 }
+
+TEST_F(ErrorList, TargetsLongerThanAPoolBlockStayWhole) {
+    std::string longTarget(100000, 'L');  // longer than a block of the pool
+    addBranchError("a.qsm", 1, "A");
+    addBranchError("a.qsm", 2, longTarget.c_str());
+    addBranchError("a.qsm", 3, "C");
+    EXPECT_EQ(errorsOf(fileList.next),
+              (std::vector<std::pair<long, std::string>>{{1, "A"}, {2, longTarget}, {3, "C"}}));
+    for (const BranchError* error = fileList.next->errorHead; error; error = error->next)
+        EXPECT_EQ(error->keyword | error->mnemonicCode | error->duplicate | error->lineFound, 0);
+}

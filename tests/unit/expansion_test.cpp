@@ -69,7 +69,7 @@ protected:
 
     std::string written() {
         if (outputOpen)
-            fflush(outputStream);
+            flushOutput();
         std::ifstream in("tmpbra00", std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }

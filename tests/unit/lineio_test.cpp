@@ -136,3 +136,43 @@ TEST(LineIo, ReadLineInPlaceHandsOutTheBufferedBytes) {
     fclose(sourceStream);
     detachStream(SourceSlot);
 }
+
+TEST(LineIo, PeekLinesGivesWholeLinesReadAheadWithoutPassingOverThem) {
+    initGlobals();
+    std::string longLine(262140, 'q');  // with the lines before it, crosses the end of the first chunk
+    attachStream(SourceSlot, streamOf("a\nbb\nc\n" + longLine + "\nend"));
+    std::string line;
+    ASSERT_TRUE(readLine(SourceSlot, line));
+    const char* data;
+    size_t sizes[3];
+    ASSERT_TRUE(peekLines(SourceSlot, 2, data, sizes));
+    EXPECT_EQ(std::string(data, sizes[0] + sizes[1]), "bb\nc\n");
+    EXPECT_EQ(sizes[0], 3u);
+    passPeeked(SourceSlot, sizes[0]);
+    ASSERT_TRUE(readLine(SourceSlot, line));
+    EXPECT_EQ(line, "c\n");
+    // Not whole in what was read ahead: nothing is given, nothing passed over.
+    EXPECT_FALSE(peekLines(SourceSlot, 1, data, sizes));
+    ASSERT_TRUE(readLine(SourceSlot, line));
+    EXPECT_EQ(line, longLine + "\n");
+    EXPECT_FALSE(peekLines(SourceSlot, 1, data, sizes));  // "end" has no line end
+    fclose(sourceStream);
+    detachStream(SourceSlot);
+}
+
+TEST(LineIo, OutputGoesOutInOrderWhetherGatheredOrWrittenStraight) {
+    initGlobals();
+    attachStream(OutputSlot, tmpfile());
+    std::string block(20000, 'b');  // long enough to skip the gathering
+    writeBytes(outputStream, "a", 1);
+    writeBytes(outputStream, block.data(), block.size());
+    writeBytes(outputStream, "c", 1);
+    flushOutput();
+    rewind(outputStream);
+    std::string written(block.size() + 8, '\0');
+    written.resize(fread(&written[0], 1, written.size(), outputStream));
+    EXPECT_EQ(written, "a" + block + "c");
+    fclose(outputStream);
+    detachStream(OutputSlot);
+    outputOpen = 0;
+}

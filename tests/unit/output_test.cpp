@@ -33,7 +33,7 @@ protected:
         attachStream(SourceSlot, stream);
     }
     std::string written() {
-        fflush(outputStream);
+        flushOutput();
         long size = ftell(outputStream);
         std::string text(size, '\0');
         rewind(outputStream);
