@@ -16,6 +16,8 @@ extern char** environ;
 
 namespace {
 
+const char* const ShellPath = "/bin/sh";
+
 bool isExecutableFile(const std::string& path) {
     struct stat info;
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
@@ -92,7 +94,15 @@ int runProgram(const char* program, const char* const* argv) {
         childArgv.push_back(word.data());
     childArgv.push_back(nullptr);
     pid_t child;
-    if (posix_spawn(&child, path.c_str(), nullptr, nullptr, childArgv.data(), environ) != 0)
+    int failure = posix_spawn(&child, path.c_str(), nullptr, nullptr, childArgv.data(), environ);
+    if (failure == ENOEXEC) {
+        // A script without a "#!" line: run it with /bin/sh, as a shell and execvp do.
+        std::string shell = ShellPath;
+        childArgv[0] = path.data();
+        childArgv.insert(childArgv.begin(), shell.data());
+        failure = posix_spawn(&child, ShellPath, nullptr, nullptr, childArgv.data(), environ);
+    }
+    if (failure != 0)
         return -1;
     int status;
     while (waitpid(child, &status, 0) < 0) {
