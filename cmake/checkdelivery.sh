@@ -1,12 +1,13 @@
-# Checks what a user gets from `cmake --install`, the .tar.gz or the .deb: the tool and its manual page, nothing else, and a tool that runs.
+# Checks what a user gets from `cmake --install`, the .tar.gz or the .deb: the tool, its manual page
+# and its documents, nothing else, and a tool that runs; with lintian, the .deb as Debian checks it.
 #
-# bash checkdelivery.sh install|tgz|deb BUILD_DIR VERSION_LINE
+# bash checkdelivery.sh install|tgz|deb|lintian BUILD_DIR VERSION_LINE
 set -euo pipefail
 
 mode=$1
 build=$2
 versionLine=$3
-page="$(cd "$(dirname "$0")/.." && pwd)/docs/kelvad.1"
+source="$(cd "$(dirname "$0")/.." && pwd)"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
@@ -20,16 +21,24 @@ listTree() {
     (cd "$1" && find . \( -type f -o -type l \) | sed 's|^\./||' | LC_ALL=C sort)
 }
 
-# The tree under $1 holds exactly $2/bin/kelvad and $2/share/man/man1/kelvad.1; the page
-# is the one in the source tree and the tool prints its version line.
+# The tree under $1 holds exactly the tool, the compressed manual page and changelog, the
+# copyright and the README under the prefix $2, each the text of the source tree, and the
+# tool prints its version line.
 checkTree() {
     local root=$1 prefix=$2
+    local doc="${prefix}share/doc/kelvad"
     local expected
-    expected=$(printf '%s\n' "${prefix}bin/kelvad" "${prefix}share/man/man1/kelvad.1")
+    expected=$(printf '%s\n' "${prefix}bin/kelvad" "$doc/README.md" "$doc/changelog.gz" "$doc/copyright" \
+        "${prefix}share/man/man1/kelvad.1.gz")
     local actual
     actual=$(listTree "$root")
     [ "$actual" = "$expected" ] || fail "installed files differ:"$'\n'"$(diff <(echo "$expected") <(echo "$actual"))"
-    cmp -s "$root/${prefix}share/man/man1/kelvad.1" "$page" || fail "the installed manual page is not docs/kelvad.1"
+    gzip -dc "$root/${prefix}share/man/man1/kelvad.1.gz" | cmp -s - "$source/docs/kelvad.1" ||
+        fail "the installed manual page is not docs/kelvad.1, compressed"
+    gzip -dc "$root/$doc/changelog.gz" | cmp -s - "$source/docs/changelog" ||
+        fail "the installed changelog is not docs/changelog, compressed"
+    cmp -s "$root/$doc/copyright" "$source/docs/copyright" || fail "the installed copyright is not docs/copyright"
+    cmp -s "$root/$doc/README.md" "$source/README.md" || fail "the installed README.md is not the project's"
     [ -x "$root/${prefix}bin/kelvad" ] || fail "bin/kelvad is not executable"
     printf '%s\n' "$versionLine" > "$scratch/want"
     local status=0
@@ -75,6 +84,19 @@ deb)
     mkdir "$scratch/root"
     dpkg-deb -x "$package" "$scratch/root"
     checkTree "$scratch/root" "usr/"
+    ;;
+lintian)
+    # Status 77 tells ctest that the check was skipped.
+    lintian=$(command -v lintian) || true
+    if [ ! -x "$lintian" ]; then
+        echo "skipped: lintian is not installed (.ci/install-deps installs it where the package lists offer it)"
+        exit 77
+    fi
+    package=$(makePackage DEB 'kelvad_*.deb')
+    # Errors fail (lintian's own rule); warnings and notes are shown.
+    "$lintian" --info "$package" 2> "$scratch/lintian.err" ||
+        fail "lintian found errors or failed: $(grep -v 'running with root privileges' "$scratch/lintian.err")"
+    grep -v 'running with root privileges' "$scratch/lintian.err" >&2 || true
     ;;
 *)
     fail "unknown mode"

@@ -4,10 +4,12 @@ set(CPACK_PACKAGE_VENDOR "The kelvad developers")
 set(CPACK_PACKAGE_CONTACT "The kelvad developers <kelvad@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "Branch Optimizer for Pelorin Family: repairs out-of-range relative branches")
+# Lines of at most 80 characters, as Debian's extended description wants them.
 set(CPACK_PACKAGE_DESCRIPTION
-  "kelvad runs the Pelorin family's assembler torna, reads the branches it reports out of reach \
-and rewrites them in the source (inverted branch over a JMP, BRA to JMP, long forms of \
-structured statements), assembling again until nothing is left to repair.")
+  "kelvad runs the Pelorin family's assembler torna, reads the branches it
+reports out of reach and rewrites them in the source (inverted branch over a
+JMP, BRA to JMP, long forms of structured statements), assembling again until
+nothing is left to repair.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_STRIP_FILES ON)
 
@@ -34,8 +36,8 @@ if(NOT KELVAD_TESTS OR WIN32)
   return()
 endif()
 
-# The install tree, the .tar.gz and the .deb each hold only the tool and its manual page,
-# and the tool in them runs. They write into the build tree's install manifest, so one at a time.
+# The install tree, the .tar.gz and the .deb each hold only the tool, its manual page and
+# its documents, and the tool in them runs. They write into the build tree's install manifest, so one at a time.
 set(KELVAD_VERSION_LINE " Branch Optimizer for Pelorin Family V.1.00.00")
 set(KELVAD_DELIVERY_CHECK ${CMAKE_CURRENT_LIST_DIR}/checkdelivery.sh)
 add_test(NAME package/install
@@ -48,6 +50,9 @@ if(DPKG_DEB)
   add_test(NAME package/deb
     COMMAND bash ${KELVAD_DELIVERY_CHECK} deb ${CMAKE_BINARY_DIR} "${KELVAD_VERSION_LINE}")
   set_tests_properties(package/deb PROPERTIES RESOURCE_LOCK install_tree)
+  add_test(NAME package/lintian
+    COMMAND bash ${KELVAD_DELIVERY_CHECK} lintian ${CMAKE_BINARY_DIR} "${KELVAD_VERSION_LINE}")
+  set_tests_properties(package/lintian PROPERTIES RESOURCE_LOCK install_tree SKIP_RETURN_CODE 77)
 else()
   message(STATUS "dpkg-deb not found: the .deb test is left out")
 endif()

@@ -1,6 +1,7 @@
 // The command line: its length limit, the option words, the source name and the assembler's vectors.
 #include "driver/options.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -157,6 +158,13 @@ void handleWord(int count, char** words) {
     }
 }
 
+bool canOpen(const std::string& name) {
+    FILE* stream = fopen(name.c_str(), "rb");
+    if (stream)
+        fclose(stream);
+    return stream != nullptr;
+}
+
 [[noreturn]] void refuseNoInput() {
     printBannerIfOn();
     reportError(ErrorNoInput, nullptr);
@@ -198,6 +206,10 @@ void parseArgs(int argc, char** argv) {
     jumpChain = JumpChainWords;
     appendFirst(origName.c_str());
     workName = srcName + (optAsm ? ".i" : ".qsm");
+    // Where letter case matters and only "prog.QSM" is there, the passes
+    // assemble the file the first run did rather than a missing "prog.qsm".
+    if (!optAsm && !canOpen(workName) && canOpen(origName))
+        workName = origName;
     appendPass(workName.c_str());
     // A trace header that could not be written is reported, but only ends the run here.
     if (lastError != 0)

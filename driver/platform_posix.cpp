@@ -3,7 +3,9 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,23 @@
 extern char** environ;
 
 namespace {
+
+const char* const ShellPath = "/bin/sh";
+
+// A file that the system refused to start is given to the shell only when it
+// looks like text: a NUL in its first line marks a binary (as a shell also judges),
+// which the shell would read as commands.
+bool looksLikeScript(const std::string& path) {
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    char head[80];
+    size_t size = fread(head, 1, sizeof head, file);
+    fclose(file);
+    const char* lineEnd = static_cast<const char*>(memchr(head, '\n', size));
+    size_t firstLine = lineEnd ? lineEnd - head : size;
+    return memchr(head, '\0', firstLine) == nullptr;
+}
 
 bool isExecutableFile(const std::string& path) {
     struct stat info;
@@ -104,9 +123,16 @@ int runProgram(const char* program, const char* const* argv) {
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     pid_t child;
-    int spawned = posix_spawn(&child, path.c_str(), nullptr, &attributes, childArgv.data(), environ);
+    int failure = posix_spawn(&child, path.c_str(), nullptr, &attributes, childArgv.data(), environ);
+    if (failure == ENOEXEC && looksLikeScript(path)) {
+        // A script without a "#!" line: run it with /bin/sh, as a shell and execvp do.
+        std::string shell = ShellPath;
+        childArgv[0] = path.data();
+        childArgv.insert(childArgv.begin(), shell.data());
+        failure = posix_spawn(&child, ShellPath, nullptr, &attributes, childArgv.data(), environ);
+    }
     posix_spawnattr_destroy(&attributes);
-    if (spawned != 0)
+    if (failure != 0)
         return -1;
     int status;
     while (waitpid(child, &status, 0) < 0) {

@@ -118,20 +118,26 @@ void writeHeldLine(const std::string& line) {
 }
 
 // Position of the '*' when `line` is a relative forward reference "*+<distance>"
-// (trailing blanks allowed), with the distance in `distance`; npos otherwise.
+// (blanks and a '+' allowed before the distance, blanks after it), with the
+// distance in `distance`; npos otherwise.
 size_t findForwardDistance(const std::string& line, int& distance) {
     std::string prefix, word, operand, comment;
     splitLineParts(prefix, word, operand, comment, line);
     if (operand.compare(0, 2, "*+") != 0)
         return std::string::npos;
-    size_t digits = operand.find_first_not_of("0123456789", 2);
+    size_t first = operand.find_first_not_of(" \t", 2);
+    if (first != std::string::npos && operand[first] == '+')
+        ++first;
+    if (first == std::string::npos || first == operand.size())
+        return std::string::npos;
+    size_t digits = operand.find_first_not_of("0123456789", first);
     if (digits == std::string::npos)
         digits = operand.size();
-    if (digits == 2 || digits - 2 > MaxDistanceDigits)
+    if (digits == first || digits - first > MaxDistanceDigits)
         return std::string::npos;
     if (operand.find_first_not_of(" \t", digits) != std::string::npos)
         return std::string::npos;
-    distance = std::stoi(operand.substr(2, digits - 2));
+    distance = std::stoi(operand.substr(first, digits - first));
     // Only blanks stand between the word and its operand.
     return line.find('*', prefix.size() + word.size());
 }
@@ -161,15 +167,16 @@ void expandConditional(const std::string& upperMnemonic, int code, std::string& 
         head.assign(operand);
         head += ',';
     }
+    writeHeldLine(prevLineBuf2);
+    writeHeldLine(prevLineBuf1);
+    const char* jumpWord = translateJump(JumpChainWords[0]);
+    writeLineAsComment();
+    // Taken only now: with "+nodelete" a run that ends for too many labels leaves
+    // the held lines and the comment copy in the temporary file.
     int label = chainNext && chainPrev ? labelNo : takeLabel();
     // Every chain line after the first stands between the first and the shared label.
     if (chainPrev)
         noteChainLine(chainNext ? label : label - 1);
-    const char* jumpWord = translateJump(JumpChainWords[0]);
-
-    writeHeldLine(prevLineBuf2);
-    writeHeldLine(prevLineBuf1);
-    writeLineAsComment();
     startLines();
     put(prefix);
     if (chainNext)

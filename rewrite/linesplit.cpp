@@ -88,8 +88,10 @@ void splitLineParts(std::string& prefix, std::string& word, std::string& operand
     size_t operandStart = skipBlanks(line, wordEnd, operandEnd);
     setPart(operand, line.data() + operandStart, operandEnd - operandStart);
 
-    // A bare ";" is an empty comment: the line gets the generated one instead.
-    if (semicolon >= end || semicolon + 1 == end) {
+    // A ";" followed by the line end is an empty comment: the line gets the
+    // generated one instead. One that ends the file is kept as it stands.
+    bool emptyComment = semicolon + 1 == end && end < line.size();
+    if (semicolon >= end || emptyComment) {
         setPart(comment, GeneratedComment, GeneratedCommentSize);
         return;
     }

@@ -177,6 +177,9 @@ TEST_F(Expansion, OnlyForwardRelativeHeldLinesChange) {
         {"\tLDA\t#2*3\n", "\tBCC\tX\t; *+4\n", "\tLDA\t#2*3\n", "\tBCC\tX\t; *+4\n", 0},
         {"\tBEQ\tY\t;*+6\n", "\tBCC\t*+4+2\n", "\tBEQ\tY\t;*+6\n", "\tBCC\t*+4+2\n", 0},
         {"\tBEQ\t*+\n", "\tBCC\t*+99999999999\n", "\tBEQ\t*+\n", "\tBCC\t*+99999999999\n", 0},
+        // Blanks and a sign may stand before the distance; a minus there is no forward skip.
+        {"\tBEQ\t*+ 6\n", "\tBCC\t*+\t+4 \n", "\tBEQ\t..lop1\t" + G, "\tBCC\t*+5\t" + G, 1},
+        {"\tBEQ\t*+ \n", "\tBCC\t*+ -4\n", "\tBEQ\t*+ \n", "\tBCC\t*+ -4\n", 0},
     };
     for (const auto& c : cases) {
         TearDown();
@@ -229,12 +232,15 @@ TEST_F(Expansion, LabelNumbersEndAt65535) {
     detachStream(OutputSlot);
     attachStream(OutputSlot, fopen("tmpbra00", "wb"));
 
+    // The held lines and the comment copy are written before the number is refused.
     chainNext = chainPrev = 0;
+    optComment = 1;
+    prevLineBuf2 = "\tLDX\t#0\n";
     prevLineBuf1 = "\tLDA\t#1\n";
     std::string message;
     EXPECT_EQ(expandFailing("\tBEQ\tFAR\n", "FAR", message), 1);
     EXPECT_EQ(message, " Error : Too many branch error\n\n");
-    EXPECT_EQ(written(), "");
+    EXPECT_EQ(written(), "\tLDX\t#0\n\tLDA\t#1\n;\tBEQ\tFAR\n");
 }
 
 TEST_F(Expansion, LinesThatCannotBeExpanded) {

@@ -57,7 +57,7 @@ TEST_F(LineSplit, CommentsAndLineEnds) {
         {"\tBEQ\tX\t; \n", "\t", "BEQ", "X\t", "; \n"},
         {"\tBEQ\tX\t;last", "\t", "BEQ", "X\t", ";last"},
         {"\tBEQ\tX", "\t", "BEQ", "X", G},
-        {"\tBEQ\tX ;", "\t", "BEQ", "X ", G},
+        {"\tBEQ\tX ;", "\t", "BEQ", "X ", ";"},
         {"DONE:\n", "DONE:", "", "", G},
         {"\n", "", "", "", G},
         {"", "", "", "", G},

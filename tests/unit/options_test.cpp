@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -159,6 +162,26 @@ TEST_F(Options, FirstVectorHoldsOneHundredTwentyEightEntriesAtMost) {
     EXPECT_EQ(parse(given), ExitCommandLine);
     EXPECT_EQ(out, Banner + " Error : Command line is too long\n\n");
     EXPECT_EQ(argvFirst[FirstVectorSize - 1], nullptr);
+}
+
+TEST_F(Options, PassesAssembleTheNameAsTypedWhereOnlyItExists) {
+    auto home = std::filesystem::current_path();
+    char pattern[] = "/tmp/kelvad-options-XXXXXX";
+    std::filesystem::path dir = mkdtemp(pattern);
+    std::filesystem::current_path(dir);
+    auto create = [](const char* name) { fclose(fopen(name, "wb")); };
+    create("prog.QSM");
+    ASSERT_EQ(parse({"prog.QSM"}), NoExit);
+    EXPECT_EQ(entriesOf(argvPass), (Words{"torna", "-e", "prog.QSM"}));
+    ASSERT_EQ(parse({"prog.QSM", "-ASM"}), NoExit);
+    EXPECT_EQ(workName, "prog.i");
+    ASSERT_EQ(parse({"other.QSM"}), NoExit);
+    EXPECT_EQ(workName, "other.qsm");
+    create("prog.qsm");
+    ASSERT_EQ(parse({"prog.QSM"}), NoExit);
+    EXPECT_EQ(entriesOf(argvPass), (Words{"torna", "-e", "prog.qsm"}));
+    std::filesystem::current_path(home);
+    std::filesystem::remove_all(dir);
 }
 
 // Runs checkSourceName on `name`; returns the status (NoExit if it returned).
