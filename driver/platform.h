@@ -18,8 +18,9 @@ void ignoreInterrupt();
 // ending the process; programs started later get the default back.
 void ignoreFileSizeSignal();
 
-// Writes raw bytes to a descriptor; safe inside a signal handler.
-void writeDescriptor(int fd, const char* text, unsigned size);
+// Writes raw bytes to a descriptor; true when every byte went out. Safe inside a
+// signal handler.
+bool writeDescriptor(int fd, const char* text, size_t size);
 
 // Closes a descriptor and ends the process at once with `status`; both are safe
 // inside a signal handler.
@@ -78,8 +79,10 @@ FILE* openFreshOutput(const char* name);
 // the space reserved and a flushed copy of the old text in "tmpbra01" first,
 // interrupts held until it is done (if it fails half-way and the old text cannot
 // be put back, error 19 and a fatal exit); on Windows that copy is refused.
-// Returns false, with `temp` left in place and `target` untouched, when none works.
-bool replaceFile(const char* temp, const char* target);
+// With `own`, only that file goes in place: where another file stands under the
+// name `temp` meanwhile, nothing is done. Returns false, with `temp` left in
+// place and `target` untouched, when none works.
+bool replaceFile(const char* temp, const char* target, const FileIdentity* own = nullptr);
 
 // Removes the file `name`, so that what stands under the name later is new: a
 // read-only file goes too, as a POSIX unlink lets it; a link goes, not what it

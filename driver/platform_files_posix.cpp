@@ -40,17 +40,6 @@ bool flushDescriptor(int fd) {
     return result == 0 || errno == EINVAL || errno == ENOTSUP;
 }
 
-// Flushes the text of the closed file `name` before it takes another name: without
-// it a power cut may keep the new name and lose the text (an empty source).
-bool flushFileByName(const char* name) {
-    int fd = open(name, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool ok = flushDescriptor(fd);
-    close(fd);
-    return ok;
-}
-
 // Flushes the directory holding `path`, so a rename into it survives a power cut.
 // Nothing depends on it succeeding: either name then leads to a complete text.
 void flushDirectoryOf(const char* path) {
@@ -62,6 +51,13 @@ void flushDirectoryOf(const char* path) {
         return;
     fsync(fd);
     close(fd);
+}
+
+// True while `name` is still the file `info` describes: another program may put a
+// file of its own under the name at any time, and only ours may be renamed or removed.
+bool stillNamed(const char* name, const struct stat& info) {
+    struct stat now;
+    return lstat(name, &now) == 0 && now.st_dev == info.st_dev && now.st_ino == info.st_ino;
 }
 
 // Copies every byte of `in` into `out`; true only if every read and write
@@ -100,7 +96,7 @@ enum BesideResult {
 // Copies `temp` into a new file in the directory of `target`, with `mode`, and
 // renames it over `target` there: one step on the target's own file system.
 // Nothing is left behind unless the result is BesideReplaced.
-BesideResult replaceFromBeside(const char* temp, const char* target, mode_t mode) {
+BesideResult replaceFromBeside(int text, const char* target, mode_t mode) {
     std::string name = target;
     size_t slash = name.rfind('/');
     name = (slash == std::string::npos ? std::string() : name.substr(0, slash + 1)) + "tmpbra00.XXXXXX";
@@ -108,7 +104,10 @@ BesideResult replaceFromBeside(const char* temp, const char* target, mode_t mode
     if (fd < 0)
         return BesideRefused;
     FILE* out = fdopen(fd, "wb");
-    FILE* in = out ? fopen(temp, "rb") : nullptr;
+    int reader = out && lseek(text, 0, SEEK_SET) == 0 ? dup(text) : -1;
+    FILE* in = reader >= 0 ? fdopen(reader, "rb") : nullptr;
+    if (!in && reader >= 0)
+        close(reader);
     bool ok = in && copyStreamBytes(in, out) && keepOwner(fd, target) && fchmod(fd, mode) == 0 &&
               fflush(out) == 0 && flushDescriptor(fd);
     if (in)
@@ -121,20 +120,6 @@ BesideResult replaceFromBeside(const char* temp, const char* target, mode_t mode
     }
     unlink(name.c_str());
     return ok ? BesideRefused : BesideFailed;
-}
-
-// Writes all `size` bytes of `data` to `fd`.
-bool writeAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        ssize_t written = write(fd, data, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= written;
-    }
-    return true;
 }
 
 // Puts every byte of `in` over the start of `out`, cuts `out` to that length and
@@ -151,7 +136,7 @@ bool overwriteFrom(int in, int out, std::vector<char>& chunk) {
             return false;
         if (got == 0)
             break;
-        if (!writeAll(out, chunk.data(), got))
+        if (!writeDescriptor(out, chunk.data(), got))
             return false;
         total += got;
     }
@@ -199,9 +184,9 @@ void holdStopSignals(sigset_t* saved) {
 // Opens what the copy into `target` needs, reserves the space and keeps the old
 // text: `in` the new text, `out` the target, `old` the kept copy. False, with
 // nothing left open or behind, where it cannot be done.
-bool prepareCopy(const char* temp, const char* target, std::vector<char>& chunk, int& in, int& out, int& old) {
+bool prepareCopy(int text, const char* target, std::vector<char>& chunk, int& in, int& out, int& old) {
     struct stat info;
-    in = open(temp, O_RDONLY | O_CLOEXEC);
+    in = dup(text);
     out = in < 0 ? -1 : open(target, O_RDWR | O_CLOEXEC);
     old = -1;
     if (out >= 0 && fstat(in, &info) == 0 && reserveSpace(out, info.st_size) && (old = keepOldText(out, chunk)) >= 0)
@@ -218,7 +203,7 @@ bool prepareCopy(const char* temp, const char* target, std::vector<char>& chunk,
 // stop signals wait until it is done. False, the target untouched, where that
 // cannot be done; if even putting it back fails, error 19 names the target, and
 // "tmpbra01" keeps its old text.
-bool copyIntoTarget(const char* temp, const char* target) {
+bool copyIntoTarget(int text, const struct stat& textInfo, const char* temp, const char* target) {
     // One left by an earlier run may be the only copy of some file's old text.
     struct stat info;
     if (lstat(OldTextName, &info) == 0 || errno != ENOENT)
@@ -227,7 +212,7 @@ bool copyIntoTarget(const char* temp, const char* target) {
     sigset_t saved;
     holdStopSignals(&saved);
     int in, out, old;
-    if (!prepareCopy(temp, target, chunk, in, out, old)) {
+    if (!prepareCopy(text, target, chunk, in, out, old)) {
         sigprocmask(SIG_SETMASK, &saved, nullptr);
         return false;
     }
@@ -238,7 +223,7 @@ bool copyIntoTarget(const char* temp, const char* target) {
     close(old);
     if (restored)
         unlink(OldTextName);
-    if (copied)
+    if (copied && stillNamed(temp, textInfo))
         unlink(temp);
     sigprocmask(SIG_SETMASK, &saved, nullptr);
     if (!restored) {
@@ -248,11 +233,6 @@ bool copyIntoTarget(const char* temp, const char* target) {
     return copied;
 }
 
-// The same for the temporary `temp`, given the target's `info`.
-void keepOwnerOf(const char* temp, const struct stat& info) {
-    if (chown(temp, info.st_uid, info.st_gid) != 0)
-        (void)!chown(temp, static_cast<uid_t>(-1), info.st_gid);
-}
 
 }  // namespace
 
@@ -275,15 +255,19 @@ FILE* openFreshOutput(const char* name) {
     return stream;
 }
 
-bool replaceFile(const char* temp, const char* target) {
+namespace {
+
+// Puts the text open as `text` (the file `textInfo`, named `temp`) in place of
+// `target`; see replaceFile.
+bool replaceWithText(int text, const struct stat& textInfo, const char* temp, const char* target) {
     struct stat info;
     mode_t mode = 0644;
     if (stat(target, &info) == 0) {
         mode = info.st_mode & 07777;
-        keepOwnerOf(temp, info);
-        chmod(temp, mode);
+        keepOwner(text, target);
+        fchmod(text, mode);
     }
-    if (!flushFileByName(temp))
+    if (!flushDescriptor(text) || !stillNamed(temp, textInfo))
         return false;
     if (rename(temp, target) == 0) {
         flushDirectoryOf(target);
@@ -291,9 +275,10 @@ bool replaceFile(const char* temp, const char* target) {
     }
     // Refused, typically because the target lies on another file system than the
     // temporary: bring the text over there first, so the target still changes in one step.
-    BesideResult beside = replaceFromBeside(temp, target, mode);
+    BesideResult beside = replaceFromBeside(text, target, mode);
     if (beside == BesideReplaced) {
-        unlink(temp);
+        if (stillNamed(temp, textInfo))
+            unlink(temp);
         return true;
     }
     // A copy that failed there would fail in the target too, after emptying it.
@@ -301,5 +286,22 @@ bool replaceFile(const char* temp, const char* target) {
         return false;
     // Its directory takes no new file (or the target is a file mounted on its own):
     // write the text into the target itself, which keeps its own permission bits.
-    return copyIntoTarget(temp, target);
+    return copyIntoTarget(text, textInfo, temp, target);
+}
+
+}  // namespace
+
+bool replaceFile(const char* temp, const char* target, const FileIdentity* own) {
+    // Everything but the rename itself works on the file opened here, never again
+    // on its name, so a file put under the name meanwhile is found out.
+    int text = open(temp, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (text < 0)
+        return false;
+    struct stat textInfo;
+    bool ours = fstat(text, &textInfo) == 0 &&
+                (!own || (own->device == static_cast<unsigned long long>(textInfo.st_dev) &&
+                          own->index == static_cast<unsigned long long>(textInfo.st_ino)));
+    bool replaced = ours && replaceWithText(text, textInfo, temp, target);
+    close(text);
+    return replaced;
 }

@@ -157,10 +157,20 @@ FILE* openFreshOutput(const char* name) {
     return stream;
 }
 
-bool replaceFile(const char* temp, const char* target) {
+namespace {
+
+// True while `temp` is still the file `own` (or no file was named to check).
+bool stillOurs(const char* temp, const FileIdentity* own) {
+    FileIdentity now;
+    return !own || (identifyFile(temp, now) == FileRegular && sameFile(now, *own));
+}
+
+}  // namespace
+
+bool replaceFile(const char* temp, const char* target, const FileIdentity* own) {
     std::wstring from = widen(temp);
     std::wstring to = widen(target);
-    if (!flushFileByName(from))
+    if (!stillOurs(temp, own) || !flushFileByName(from))
         return false;
     DWORD before = GetFileAttributesW(to.c_str());
     DWORD attributes = before == INVALID_FILE_ATTRIBUTES ? FILE_ATTRIBUTE_NORMAL : keptAttributes(before);
@@ -171,8 +181,12 @@ bool replaceFile(const char* temp, const char* target) {
     SetFileAttributesW(from.c_str(), attributes);
     if (attributes & FILE_ATTRIBUTE_READONLY)
         SetFileAttributesW(to.c_str(), keptAttributes(attributes & ~FILE_ATTRIBUTE_READONLY));
-    if (MoveFileExW(from.c_str(), to.c_str(), ReplaceFlags))
+    // Checked once more right before the move: another program may have put a file of
+    // its own under the name meanwhile.
+    if (stillOurs(temp, own) && MoveFileExW(from.c_str(), to.c_str(), ReplaceFlags))
         return true;
+    if (!stillOurs(temp, own))
+        return false;
     // Refused, typically because the target lies on another volume than the temporary:
     // bring the text over there first, so the target still changes in one step.
     BesideResult beside = replaceFromBeside(from, to, attributes);

@@ -82,16 +82,17 @@ void ignoreFileSizeSignal() {
     signal(SIGXFSZ, SIG_IGN);
 }
 
-void writeDescriptor(int fd, const char* text, unsigned size) {
+bool writeDescriptor(int fd, const char* text, size_t size) {
     while (size > 0) {
         ssize_t written = write(fd, text, size);
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0)
-            return;
+            return false;
         text += written;
         size -= written;
     }
+    return true;
 }
 
 void closeDescriptor(int fd) {

@@ -110,17 +110,20 @@ void ignoreFileSizeSignal() {
 }
 
 // Straight to the system handle: no run-time lock that the stopped main thread may hold.
-void writeDescriptor(int fd, const char* text, unsigned size) {
+bool writeDescriptor(int fd, const char* text, size_t size) {
     HANDLE handle = descriptorHandle(fd);
     if (handle == INVALID_HANDLE_VALUE)
-        return;
+        return false;
     while (size > 0) {
+        // One call takes at most a DWORD's worth.
+        DWORD piece = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
         DWORD written = 0;
-        if (!WriteFile(handle, text, size, &written, nullptr) || written == 0)
-            return;
+        if (!WriteFile(handle, text, piece, &written, nullptr) || written == 0)
+            return false;
         text += written;
         size -= written;
     }
+    return true;
 }
 
 void closeDescriptor(int fd) {

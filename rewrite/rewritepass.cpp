@@ -269,20 +269,22 @@ void finishFile(const char* fileName) {
         reportError(2, nullptr);
         fatalExit(ExitResource);
     }
-    // Only the file written here goes in place: a "tmpbra00" made by someone else
-    // since is not ours to rename, and the source is left as it was.
+    // A link stays a link: the file it leads to gets the new text. The text is
+    // never lost: if it cannot go in place (or the name now leads to another
+    // file than the one read), "tmpbra00" keeps it. Only the file written here
+    // goes in place: a "tmpbra00" made by someone else since is not ours to
+    // rename, and the source is left as it was.
+    std::string target = replaceableName(fileName);
+    const FileIdentity* own = temporaryKnown ? &temporaryWritten : nullptr;
+    if (stillLeadsTo(target.c_str(), sourceKnown, sourceRead) && replaceFile(TempFileName, target.c_str(), own))
+        return;
+    // Error 1 says that "tmpbra00" keeps the text: true only while it is ours.
     if (!stillLeadsTo(TempFileName, temporaryKnown, temporaryWritten)) {
         reportError(2, nullptr);
         fatalExit(ExitResource);
     }
-    // A link stays a link: the file it leads to gets the new text. The text is
-    // never lost: if it cannot go in place (or the name now leads to another
-    // file than the one read), "tmpbra00" keeps it.
-    std::string target = replaceableName(fileName);
-    if (!stillLeadsTo(target.c_str(), sourceKnown, sourceRead) || !replaceFile(TempFileName, target.c_str())) {
-        reportError(1, fileName);
-        fatalExit(ExitSource);
-    }
+    reportError(1, fileName);
+    fatalExit(ExitSource);
 }
 
 void rewriteFile(SourceFileRecord* file, StructuredHandling handling) {

@@ -103,6 +103,22 @@ TEST_F(PlatformFiles, ReplaceRenamesAndKeepsThePermissionBits) {
     EXPECT_FALSE(fs::exists("tmpbra00"));
 }
 
+TEST_F(PlatformFiles, ReplaceMovesOnlyTheFileItWasGiven) {
+    writeFile("prog.qsm", "old\n");
+    writeFile("tmpbra00", "ours\n");
+    FileIdentity ours;
+    ASSERT_EQ(identifyFile("tmpbra00", ours), FileRegular);
+    // Another program puts a file of its own under the name.
+    fs::rename("tmpbra00", "stolen");
+    writeFile("tmpbra00", "intruder\n");
+    EXPECT_FALSE(replaceFile("tmpbra00", "prog.qsm", &ours));
+    EXPECT_EQ(readFile("prog.qsm"), "old\n");
+    EXPECT_EQ(readFile("tmpbra00"), "intruder\n");
+    fs::rename("stolen", "tmpbra00");
+    EXPECT_TRUE(replaceFile("tmpbra00", "prog.qsm", &ours));
+    EXPECT_EQ(readFile("prog.qsm"), "ours\n");
+}
+
 TEST_F(PlatformFiles, ReplaceCopiesWhenTheRenameIsRefused) {
     // A directory cannot be renamed over, but the copy into it fails too:
     // the temporary stays with its text.
