@@ -17,6 +17,8 @@
 #include "rewrite/labelbook.h"
 #include "tagscan/tagreader.h"
 
+#include "scratchdir.h"
+
 namespace {
 
 constexpr size_t Chunk = 1 << 16;  // the search's chunk size: heads are cut at its edges
@@ -27,19 +29,14 @@ protected:
         initGlobals();
         releaseFileList();
         startLabelScan();
-        home = std::filesystem::current_path();
-        std::string pattern = (std::filesystem::temp_directory_path() / "kelvad-labels.XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        scratch = pattern;
-        std::filesystem::current_path(scratch);
+        enterScratchDir(scratch, "kelvad-labels");
     }
     void TearDown() override {
         closeAll();
         releaseFileList();
         startLabelScan();
         initGlobals();
-        std::filesystem::current_path(home);
-        std::filesystem::remove_all(scratch);
+        leaveScratchDir(scratch);
     }
     static void writeFile(const char* name, const std::string& text) {
         std::ofstream(name, std::ios::binary) << text;
@@ -63,7 +60,7 @@ protected:
         out = testing::internal::GetCapturedStdout();
         return status;
     }
-    std::filesystem::path home, scratch;
+    ScratchDir scratch;
 };
 
 TEST_F(LabelScan, OnlyLinesBeginningWithHeadDigitsAndColonCount) {

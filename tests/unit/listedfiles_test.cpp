@@ -19,6 +19,8 @@
 #include "driver/messages.h"
 #include "tagscan/tagreader.h"
 
+#include "scratchdir.h"
+
 namespace {
 
 constexpr int NoExit = -1;
@@ -28,22 +30,16 @@ protected:
     void SetUp() override {
         initGlobals();
         releaseFileList();
-        home = std::filesystem::current_path();
-        std::string pattern = (std::filesystem::temp_directory_path() / "kelvad-listed.XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        scratch = pattern;
-        std::filesystem::current_path(scratch);
+        enterScratchDir(scratch, "kelvad-listed");
         srcName = "prog";
         std::ofstream("prog.qsm") << "\tNOP\n";
     }
     void TearDown() override {
         releaseFileList();
         initGlobals();
-        std::filesystem::current_path(home);
-        std::filesystem::remove_all(scratch);
+        leaveScratchDir(scratch);
     }
-    std::filesystem::path home;
-    std::filesystem::path scratch;
+    ScratchDir scratch;
 };
 
 // Runs the check; the fatal exit's status, or NoExit. What it printed goes to `printed`.

@@ -15,6 +15,8 @@
 #include "driver/cleanup.h"
 #include "tagscan/tagreader.h"
 
+#include "scratchdir.h"
+
 namespace {
 
 constexpr int NoExit = -1;
@@ -24,22 +26,16 @@ protected:
     void SetUp() override {
         initGlobals();
         releaseFileList();
-        home = std::filesystem::current_path();
-        std::string pattern = (std::filesystem::temp_directory_path() / "kelvad-scan.XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        scratch = pattern;
-        std::filesystem::current_path(scratch);
+        enterScratchDir(scratch, "kelvad-scan");
     }
     void TearDown() override {
         if (traceStream)
             fclose(traceStream);
         releaseFileList();
         initGlobals();
-        std::filesystem::current_path(home);
-        std::filesystem::remove_all(scratch);
+        leaveScratchDir(scratch);
     }
-    std::filesystem::path home;
-    std::filesystem::path scratch;
+    ScratchDir scratch;
 };
 
 void writeFile(const char* name, const std::string& text) {
