@@ -6,7 +6,7 @@
 
 #include "common/globals.h"
 #include "common/lineio.h"
-#include "driver/cleanup.h"
+#include "common/cleanup.h"
 #include "tagscan/labelscan.h"
 
 int main(int argc, char** argv) {

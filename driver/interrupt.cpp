@@ -2,8 +2,8 @@
 #include "driver/interrupt.h"
 
 #include "common/globals.h"
-#include "driver/messages.h"
-#include "driver/platform.h"
+#include "common/messages.h"
+#include "platform/platform.h"
 
 namespace {
 constexpr int StandardOutput = 1;

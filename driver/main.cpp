@@ -1,7 +1,7 @@
 // Program entry: runs the tool and turns an exit request into the process status.
 #include <new>
 
-#include "driver/cleanup.h"
+#include "common/cleanup.h"
 #include "driver/startup.h"
 
 int main(int argc, char** argv) {

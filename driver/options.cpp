@@ -8,8 +8,8 @@
 #include "common/globals.h"
 #include "common/textutil.h"
 #include "driver/banner.h"
-#include "driver/cleanup.h"
-#include "driver/messages.h"
+#include "common/cleanup.h"
+#include "common/messages.h"
 #include "driver/trace.h"
 
 namespace {

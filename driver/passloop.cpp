@@ -6,9 +6,9 @@
 
 #include "common/globals.h"
 #include "common/lineio.h"
-#include "driver/cleanup.h"
-#include "driver/messages.h"
-#include "driver/platform.h"
+#include "common/cleanup.h"
+#include "common/messages.h"
+#include "platform/platform.h"
 #include "rewrite/rewritepass.h"
 #include "tagscan/labelscan.h"
 #include "tagscan/listedfiles.h"

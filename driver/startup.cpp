@@ -3,12 +3,12 @@
 
 #include "common/globals.h"
 #include "driver/banner.h"
-#include "driver/cleanup.h"
+#include "common/cleanup.h"
 #include "driver/interrupt.h"
-#include "driver/messages.h"
+#include "common/messages.h"
 #include "driver/options.h"
 #include "driver/passloop.h"
-#include "driver/platform.h"
+#include "platform/platform.h"
 #include "driver/trace.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include "common/globals.h"
 #include "driver/banner.h"
-#include "driver/cleanup.h"
-#include "driver/messages.h"
+#include "common/cleanup.h"
+#include "common/messages.h"
 
 namespace {
 

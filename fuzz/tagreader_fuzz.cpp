@@ -12,8 +12,8 @@
 #include "common/globals.h"
 #include "common/lineio.h"
 #include "common/records.h"
-#include "driver/cleanup.h"
-#include "driver/messages.h"
+#include "common/cleanup.h"
+#include "common/messages.h"
 #include "tagscan/tagreader.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "common/globals.h"
-#include "driver/cleanup.h"
-#include "driver/messages.h"
+#include "common/cleanup.h"
+#include "common/messages.h"
 
 // Row r (from 1) is entry r - 1; each row names the row of its opposite branch.
 constexpr BranchMnemonic BranchMnemonicTable[13] = {

@@ -10,9 +10,9 @@
 #include "common/errorlist.h"
 #include "common/globals.h"
 #include "common/records.h"
-#include "driver/cleanup.h"
-#include "driver/messages.h"
-#include "driver/platform.h"
+#include "common/cleanup.h"
+#include "common/messages.h"
+#include "platform/platform.h"
 
 namespace {
 

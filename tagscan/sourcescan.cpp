@@ -9,8 +9,8 @@
 #include "common/keyword.h"
 #include "common/lineio.h"
 #include "common/records.h"
-#include "driver/cleanup.h"
-#include "driver/messages.h"
+#include "common/cleanup.h"
+#include "common/messages.h"
 #include "rewrite/linesplit.h"
 #include "rewrite/mnemonics.h"
 

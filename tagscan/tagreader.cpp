@@ -15,8 +15,8 @@
 #include "common/errorlist.h"
 #include "common/globals.h"
 #include "common/lineio.h"
-#include "driver/cleanup.h"
-#include "driver/messages.h"
+#include "common/cleanup.h"
+#include "common/messages.h"
 
 void* (*allocateListBlock)(size_t count, size_t size) = calloc;
 

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "driver/wintext.h"
+#include "platform/wintext.h"
 
 namespace {
 

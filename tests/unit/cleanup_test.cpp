@@ -1,5 +1,5 @@
 // Tests of the clean-up routines: fatalExit, closeAll and closeStream.
-#include "driver/cleanup.h"
+#include "common/cleanup.h"
 
 #include <gtest/gtest.h>
 

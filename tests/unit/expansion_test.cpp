@@ -14,7 +14,7 @@
 #include "common/globals.h"
 #include "common/lineio.h"
 #include "common/textutil.h"
-#include "driver/cleanup.h"
+#include "common/cleanup.h"
 #include "rewrite/linesplit.h"
 #include "rewrite/mnemonics.h"
 

@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include "common/globals.h"
-#include "driver/platform.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 
 #include "common/errorlist.h"
 #include "common/globals.h"
-#include "driver/cleanup.h"
-#include "driver/messages.h"
+#include "common/cleanup.h"
+#include "common/messages.h"
 #include "tagscan/tagreader.h"
 
 #include "scratchdir.h"

@@ -1,5 +1,5 @@
 // Tests of the numbered messages and the usage text.
-#include "driver/messages.h"
+#include "common/messages.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/globals.h"
-#include "driver/cleanup.h"
+#include "common/cleanup.h"
 
 TEST(Mnemonics, InverseCodes) {
     const struct {

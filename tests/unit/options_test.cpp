@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "common/globals.h"
-#include "driver/cleanup.h"
-#include "driver/messages.h"
+#include "common/cleanup.h"
+#include "common/messages.h"
 #include "rewrite/mnemonics.h"
 
 namespace {

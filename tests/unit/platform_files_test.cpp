@@ -1,5 +1,5 @@
 // Tests of creating the temporary file and putting it in place of a source.
-#include "driver/platform.h"
+#include "platform/platform.h"
 
 #include <gtest/gtest.h>
 

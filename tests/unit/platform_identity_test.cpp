@@ -1,5 +1,5 @@
 // Tests of knowing files by identity, following links to the file to replace, and the folder lock.
-#include "driver/platform.h"
+#include "platform/platform.h"
 
 #include <gtest/gtest.h>
 

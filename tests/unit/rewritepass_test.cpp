@@ -21,7 +21,7 @@
 #include "common/errorlist.h"
 #include "common/globals.h"
 #include "common/records.h"
-#include "driver/cleanup.h"
+#include "common/cleanup.h"
 #include "rewrite/mnemonics.h"
 #include "tagscan/sourcescan.h"
 #include "tagscan/tagreader.h"

@@ -12,7 +12,7 @@
 
 #include "common/errorlist.h"
 #include "common/globals.h"
-#include "driver/cleanup.h"
+#include "common/cleanup.h"
 #include "tagscan/tagreader.h"
 
 #include "scratchdir.h"

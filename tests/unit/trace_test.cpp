@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "common/globals.h"
-#include "driver/cleanup.h"
-#include "driver/messages.h"
+#include "common/cleanup.h"
+#include "common/messages.h"
 #include "driver/options.h"
 
 namespace fs = std::filesystem;

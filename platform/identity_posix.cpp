@@ -1,5 +1,5 @@
 // Knowing a file by what it is rather than by its name, on POSIX systems.
-#include "driver/platform.h"
+#include "platform/platform.h"
 
 #include <sys/stat.h>
 

@@ -1,5 +1,5 @@
 // Removing a file that must not be read again, on POSIX systems.
-#include "driver/platform.h"
+#include "platform/platform.h"
 
 #include <unistd.h>
 

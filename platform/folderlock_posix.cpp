@@ -1,5 +1,5 @@
 // The lock that keeps two runs from sharing one folder's "tmpbra00" at once, on POSIX systems.
-#include "driver/platform.h"
+#include "platform/platform.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,5 +1,5 @@
 // The lock that keeps two runs from sharing one folder's "tmpbra00" at once, on Windows.
-#include "driver/platform.h"
+#include "platform/platform.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 // Knowing a file by what it is rather than by its name, on Windows.
-#include "driver/platform.h"
-#include "driver/wintext.h"
+#include "platform/platform.h"
+#include "platform/wintext.h"
 
 #include <cstdio>
 #include <string>

@@ -1,6 +1,6 @@
 // Removing a file that must not be read again, on Windows.
-#include "driver/platform.h"
-#include "driver/wintext.h"
+#include "platform/platform.h"
+#include "platform/wintext.h"
 
 #include <string>
 

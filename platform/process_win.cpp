@@ -1,6 +1,6 @@
 // Windows side of the platform calls: the console interrupt, raw descriptor calls and running a program.
-#include "driver/platform.h"
-#include "driver/wintext.h"
+#include "platform/platform.h"
+#include "platform/wintext.h"
 
 #include <atomic>
 #include <climits>

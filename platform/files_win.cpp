@@ -1,6 +1,6 @@
 // Creating the temporary output file and putting it in place of a source, on Windows.
-#include "driver/platform.h"
-#include "driver/wintext.h"
+#include "platform/platform.h"
+#include "platform/wintext.h"
 
 #include <cstdio>
 #include <string>

@@ -1,10 +1,10 @@
 // Creating the temporary output file and putting it in place of a source, on POSIX systems.
-#include "driver/platform.h"
+#include "platform/platform.h"
+#include "platform/storage.h"
 
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,32 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "driver/cleanup.h"
-#include "driver/messages.h"
+#include "common/cleanup.h"
+#include "common/messages.h"
 
 namespace {
 
 constexpr size_t CopyChunk = 1 << 16;  // bytes moved per read when a rename is refused
 const char* const OldTextName = "tmpbra01";  // the old text of a source while the new is copied into it
 constexpr int ErrorOldTextKept = 19;
-
-// File systems that write an overwritten block to a new place, so space reserved
-// beforehand does not cover the copy into a source: the copy is refused there.
-const long CopyOnWriteFileSystems[] = {
-    0x9123683E,  // btrfs
-    0x2FC12FC1,  // zfs
-    (long)0xCA451A4E,  // bcachefs
-};
-
-// True when the system has the data of `fd` on stable storage. A file system that
-// cannot flush at all (it says so with EINVAL or ENOTSUP) counts as done.
-bool flushDescriptor(int fd) {
-    int result;
-    do
-        result = fdatasync(fd);
-    while (result != 0 && errno == EINTR);
-    return result == 0 || errno == EINVAL || errno == ENOTSUP;
-}
 
 // Flushes the directory holding `path`, so a rename into it survives a power cut.
 // Nothing depends on it succeeding: either name then leads to a complete text.
@@ -141,18 +123,6 @@ bool overwriteFrom(int in, int out, std::vector<char>& chunk) {
         total += got;
     }
     return ftruncate(out, total) == 0 && flushDescriptor(out);
-}
-
-// Reserves room for `size` bytes in `fd` without changing its length, so a full
-// disk shows before a byte of it is overwritten. False where that cannot be promised.
-bool reserveSpace(int fd, off_t size) {
-    struct statfs system;
-    if (fstatfs(fd, &system) != 0)
-        return false;
-    for (long type : CopyOnWriteFileSystems)
-        if ((long)system.f_type == type)
-            return false;
-    return size == 0 || fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size) == 0;
 }
 
 // A flushed copy of the text of `fd` in "tmpbra01", open for reading; -1 if it

@@ -1,11 +1,11 @@
 // Closing the streams at the end of a run, on a fatal error and one slot at a time.
-#include "driver/cleanup.h"
+#include "common/cleanup.h"
 
 #include <cstdio>
 
 #include "common/globals.h"
 #include "common/lineio.h"
-#include "driver/messages.h"
+#include "common/messages.h"
 
 const char* const TempFileName = "tmpbra00";
 

@@ -1,5 +1,5 @@
 // Numbered error and warning texts, their one layout on standard output, and the usage text.
-#include "driver/messages.h"
+#include "common/messages.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,5 +1,5 @@
 // Linux side of the platform calls: the interrupt signal, raw descriptor calls and running a program.
-#include "driver/platform.h"
+#include "platform/platform.h"
 
 #include <cerrno>
 #include <csignal>
