@@ -22,7 +22,7 @@ const char* const TempFileName = "tmpbra00";
 }
 
 [[noreturn]] void fatalOutOfMemory() {
-    reportError(10, nullptr);
+    reportError(ErrorNoMemory, nullptr);
     fatalExit(ExitResource);
 }
 

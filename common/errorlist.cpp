@@ -82,7 +82,11 @@ void* takeFromNewBlock(ListPool& pool, size_t size, void* (*allocate)(size_t cou
     return taken;
 }
 
+void (*releaseListIndex)() = nullptr;
+
 void releaseFileList() {
+    if (releaseListIndex)
+        releaseListIndex();
     releasePool(errorPool);
     releasePool(textPool);
     SourceFileRecord* record = fileList.next;

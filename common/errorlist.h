@@ -38,8 +38,12 @@ inline void* takeFromPool(ListPool& pool, size_t size, void* (*allocate)(size_t 
 }
 
 // Empties fileList (the sentinel's next becomes null) and releases its records
-// and both pools.
+// and both pools; calls releaseListIndex first, if set.
 void releaseFileList();
+
+// Set by whoever keeps an index of fileList's records (the tag reader), so the
+// index is dropped together with the records it points at.
+extern void (*releaseListIndex)();
 
 // Puts the errors of `file` in increasing order of lineNo, keeping the order of
 // equal numbers (a stable sort of the linked list).

@@ -6,7 +6,7 @@
 
 #include "common/globals.h"
 
-const char* const ErrorMessages[20] = {
+const char* const ErrorMessages[ErrorCount] = {
     "",
     "Can't create file '%s'\n",
     "Can't create Tmporary file\n",
@@ -28,20 +28,19 @@ const char* const ErrorMessages[20] = {
     "Can't remove file '%s'\n",
     "Can't rewrite file '%s', its old text is kept in 'tmpbra01'\n",
 };
-static_assert(sizeof ErrorMessages / sizeof ErrorMessages[0] == 20, "errors 0 to 19");
+static_assert(sizeof ErrorMessages / sizeof ErrorMessages[0] == ErrorCount && ErrorCount == 20, "a text for each error number");
 
-const char* const WarningMessages[3] = {
+const char* const WarningMessages[WarningCount] = {
     "",
     "Relative address '%s' is specified\n",
     "",
 };
-static_assert(sizeof WarningMessages / sizeof WarningMessages[0] == 3, "warnings 0 to 2");
+static_assert(sizeof WarningMessages / sizeof WarningMessages[0] == WarningCount, "a text for each warning number");
 
 const char* const UsageLines[4] = {"\n  Usage: ", "kelvad", " filename [options...]<cr>\n", nullptr};
 
 namespace {
 
-constexpr int ErrorNoInput = 9;  // the one error followed by the usage text
 
 // Writes `text` with its "%s" replaced by `argument` (nothing for a null one).
 // The argument is copied as it stands, never read as a format.
@@ -59,7 +58,7 @@ void writeFormatted(const char* text, const char* argument) {
 
 }  // namespace
 
-void reportError(int n, const char* argument) {
+void reportError(ErrorNumber n, const char* argument) {
     fputs(" Error : ", stdout);
     writeFormatted(ErrorMessages[n], argument);
     if (n == ErrorNoInput)
@@ -69,7 +68,7 @@ void reportError(int n, const char* argument) {
     lastError = n;
 }
 
-void reportWarning(int n, const char* argument) {
+void reportWarning(WarningNumber n, const char* argument) {
     fputs(" Warning : ", stdout);
     writeFormatted(WarningMessages[n], argument);
     fputs("\n", stdout);

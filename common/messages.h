@@ -11,16 +11,48 @@ enum ExitStatus {
     ExitNoAssembler = 127, // "torna" could not be started
 };
 
-extern const char* const ErrorMessages[20];   // texts of errors 0 to 19
-extern const char* const WarningMessages[3];  // texts of warnings 0 to 2
+// The numbered errors, each named once; ErrorMessages holds their texts in this order.
+enum ErrorNumber {
+    ErrorNone = 0,
+    ErrorCannotCreate = 1,
+    ErrorNoTempFile = 2,
+    ErrorCannotOpen = 3,
+    ErrorCantTranslate = 4,
+    ErrorCommandTooLong = 5,
+    ErrorNotExecuted = 6,
+    ErrorIllegalSource = 7,
+    ErrorIllegalTagFile = 8,
+    ErrorNoInput = 9,
+    ErrorNoMemory = 10,
+    ErrorBadOption = 11,
+    ErrorTwoSources = 12,
+    ErrorTooManyBranches = 13,
+    ErrorCaseWithoutSwitch = 14,
+    ErrorWhileWithoutDo = 15,
+    ErrorNextWithoutFor = 16,
+    ErrorRedefinedLabel = 17,
+    ErrorCannotRemove = 18,
+    ErrorOldTextKept = 19,
+    ErrorCount,  // one past the last error number
+};
+
+// The numbered warnings.
+enum WarningNumber {
+    WarningNone = 0,
+    WarningRelativeAddress = 1,
+    WarningCount = 3,  // warning 2 is kept empty, as the table has it
+};
+
+extern const char* const ErrorMessages[ErrorCount];      // texts of errors 0 to 19
+extern const char* const WarningMessages[WarningCount];  // texts of warnings 0 to 2
 extern const char* const UsageLines[4];       // usage text pieces, null-terminated
 
 // Prints " Error : ", error n formatted with `argument` (may be null), the usage
 // text for error 9, then "\n"; records n in lastError. Flushed at once.
-void reportError(int n, const char* argument);
+void reportError(ErrorNumber n, const char* argument);
 
 // Prints " Warning : ", warning n formatted with `argument`, then "\n".
-void reportWarning(int n, const char* argument);
+void reportWarning(WarningNumber n, const char* argument);
 
 // Writes the usage text pieces to standard output.
 void printUsage();

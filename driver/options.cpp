@@ -20,7 +20,6 @@ constexpr int MaxCommandLength = 255;         // characters of all words togethe
 constexpr int MaxPassCount = 100;
 constexpr int SourceNameCheckpoint = 1353;
 
-enum { ErrorCantOpen = 3, ErrorTooLong = 5, ErrorNoInput = 9, ErrorBadOption = 11, ErrorTwoSources = 12 };
 
 int firstUsed;    // entries of argvFirst filled so far
 int passUsed;     // entries of argvPass filled so far
@@ -33,7 +32,7 @@ void printBannerIfOn() {
 
 [[noreturn]] void refuseLongCommandLine() {
     printBanner();
-    reportError(ErrorTooLong, nullptr);
+    reportError(ErrorCommandTooLong, nullptr);
     fatalExit(ExitCommandLine);
 }
 
@@ -173,7 +172,7 @@ bool canOpen(const std::string& name) {
 
 [[noreturn]] void refuseSourceName() {
     printBannerIfOn();
-    reportError(ErrorCantOpen, srcName.c_str());
+    reportError(ErrorCannotOpen, srcName.c_str());
     fatalExit(ExitCommandLine);
 }
 

@@ -18,8 +18,6 @@
 namespace {
 
 const char* const AssemblerName = "torna";
-constexpr int ErrorNotExecuted = 6;
-constexpr int ErrorCannotRemove = 18;
 
 // Runs the assembler; any result but 0 and 1 ends the tool with that status.
 void assembleOrExit(const char* const* argv) {

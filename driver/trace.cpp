@@ -11,7 +11,6 @@
 namespace {
 
 const char* const TraceFileName = "kelvad.ifo";
-constexpr int ErrorNoTempFile = 2;
 
 }  // namespace
 

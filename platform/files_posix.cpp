@@ -20,7 +20,6 @@ namespace {
 
 constexpr size_t CopyChunk = 1 << 16;  // bytes moved per read when a rename is refused
 const char* const OldTextName = "tmpbra01";  // the old text of a source while the new is copied into it
-constexpr int ErrorOldTextKept = 19;
 
 // Flushes the directory holding `path`, so a rename into it survives a power cut.
 // Nothing depends on it succeeding: either name then leads to a complete text.

@@ -16,15 +16,13 @@
 
 namespace {
 
-constexpr int ErrorIllegalSource = 7;
-constexpr int ErrorTooManyBranches = 13;
 constexpr int LastLabelNo = 65535;
 constexpr int FirstBitTestCode = 9;
 constexpr int UnconditionalCode = 11;
 constexpr size_t MaxDistanceDigits = 9;  // keeps the lengthened distance inside an int
 const size_t GeneratedCommentSize = strlen(GeneratedComment);
 
-[[noreturn]] void failExpansion(int error) {
+[[noreturn]] void failExpansion(ErrorNumber error) {
     reportError(error, nullptr);
     fatalExit(ExitSource);
 }

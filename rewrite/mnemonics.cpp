@@ -21,7 +21,6 @@ static_assert(BranchMnemonicTable[11].mnemonic != nullptr && BranchMnemonicTable
 
 namespace {
 
-constexpr int ErrorCantTranslate = 4;
 constexpr size_t RowCount = 12;
 constexpr size_t LongestWord = 9;  // longest word the lookup takes; longer ones are no branch
 

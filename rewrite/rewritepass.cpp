@@ -197,7 +197,7 @@ bool writeLongForm(const BranchError& error) {
     if (!readSourceLine(lineBuf))
         return false;
     if (classifyKeyword(lineBuf.data(), lineBuf.size()) == KeywordNone) {
-        reportError(7, nullptr);
+        reportError(ErrorIllegalSource, nullptr);
         fatalExit(ExitSource);
     }
     std::string prefix, operand, comment;
@@ -212,7 +212,7 @@ bool writeLongForm(const BranchError& error) {
 void openSource(const char* fileName) {
     FILE* stream = fopen(fileName, "rb");
     if (!stream) {
-        reportError(3, fileName);
+        reportError(ErrorCannotOpen, fileName);
         fatalExit(ExitSource);
     }
     attachStream(SourceSlot, stream);
@@ -222,7 +222,7 @@ void openSource(const char* fileName) {
 void openTemporary() {
     FILE* stream = openFreshOutput(TempFileName);
     if (!stream) {
-        reportError(2, nullptr);
+        reportError(ErrorNoTempFile, nullptr);
         fatalExit(ExitSource);
     }
     attachStream(OutputSlot, stream);
@@ -247,7 +247,7 @@ bool handlesAnyError(const SourceFileRecord& file, StructuredHandling handling) 
 void closeSourceChecked() {
     closeStream(SourceSlot);
     if (streamErrors[SourceSlot]) {
-        reportError(10, nullptr);
+        reportError(ErrorNoMemory, nullptr);
         fatalExit(ExitResource);
     }
 }
@@ -266,7 +266,7 @@ void finishFile(const char* fileName) {
     closeSourceChecked();
     closeStream(OutputSlot);
     if (streamErrors[OutputSlot]) {
-        reportError(2, nullptr);
+        reportError(ErrorNoTempFile, nullptr);
         fatalExit(ExitResource);
     }
     // A link stays a link: the file it leads to gets the new text. The text is
@@ -280,10 +280,10 @@ void finishFile(const char* fileName) {
         return;
     // Error 1 says that "tmpbra00" keeps the text: true only while it is ours.
     if (!stillLeadsTo(TempFileName, temporaryKnown, temporaryWritten)) {
-        reportError(2, nullptr);
+        reportError(ErrorNoTempFile, nullptr);
         fatalExit(ExitResource);
     }
-    reportError(1, fileName);
+    reportError(ErrorCannotCreate, fileName);
     fatalExit(ExitSource);
 }
 

@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr int ErrorRedefinedLabel = 17;
 constexpr int LastLabelNo = 65535;  // a higher number would stop the next label with error 13
 constexpr std::string_view LabelHead = "..lop";
 constexpr size_t SearchChunk = 1 << 16;
@@ -64,7 +63,7 @@ void searchOnce(const std::string& name) {
     int highest = highestLabelIn(SourceSlot);
     closeStream(SourceSlot);
     if (streamErrors[SourceSlot]) {
-        reportError(10, nullptr);
+        reportError(ErrorNoMemory, nullptr);
         fatalExit(ExitResource);
     }
     if (highest > labelNo)

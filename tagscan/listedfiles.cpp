@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr int ErrorCannotOpen = 3;
 
 using IdentityKey = std::pair<unsigned long long, unsigned long long>;
 

@@ -49,18 +49,18 @@ const OwnerKeyword OwnerKeywords[] = {
 struct OwnedKeyword {
     int keyword;
     long FileScan::*ownerLine;
-    int missingError;
+    ErrorNumber missingError;
     long FileScan::*prevOwner;
 };
 
 const OwnedKeyword OwnedKeywords[] = {
-    {KeywordCase, &FileScan::lastSwitchLine, 14, &FileScan::prevCaseOwner},
-    {KeywordDefault, &FileScan::lastSwitchLine, 14, &FileScan::prevCaseOwner},
-    {KeywordWhile, &FileScan::lastDoLine, 15, nullptr},
-    {KeywordNext, &FileScan::lastForLine, 16, &FileScan::prevNextOwner},
+    {KeywordCase, &FileScan::lastSwitchLine, ErrorCaseWithoutSwitch, &FileScan::prevCaseOwner},
+    {KeywordDefault, &FileScan::lastSwitchLine, ErrorCaseWithoutSwitch, &FileScan::prevCaseOwner},
+    {KeywordWhile, &FileScan::lastDoLine, ErrorWhileWithoutDo, nullptr},
+    {KeywordNext, &FileScan::lastForLine, ErrorNextWithoutFor, &FileScan::prevNextOwner},
 };
 
-[[noreturn]] void failScan(int error, const char* argument) {
+[[noreturn]] void failScan(ErrorNumber error, const char* argument) {
     reportError(error, argument);
     fatalExit(ExitSource);
 }
@@ -113,7 +113,7 @@ void annotatePlain(BranchError& error, const char* line, size_t size) {
 
 void annotateStructured(FileScan& scan, BranchError& error) {
     if (scan.lineKeyword == KeywordNone)
-        failScan(7, nullptr);
+        failScan(ErrorIllegalSource, nullptr);
     error.keyword = scan.lineKeyword;
     for (const OwnedKeyword& owned : OwnedKeywords) {
         if (owned.keyword != error.keyword)
@@ -133,7 +133,7 @@ void annotateStructured(FileScan& scan, BranchError& error) {
 void scanFile(SourceFileRecord& file) {
     FILE* stream = fopen(file.fileName, "rb");
     if (!stream)
-        failScan(3, file.fileName);
+        failScan(ErrorCannotOpen, file.fileName);
     attachStream(SourceSlot, stream);
     FileScan scan{};
     scan.fileName = file.fileName;
@@ -158,7 +158,7 @@ void scanFile(SourceFileRecord& file) {
     }
     closeStream(SourceSlot);
     if (streamErrors[SourceSlot]) {
-        reportError(10, nullptr);
+        reportError(ErrorNoMemory, nullptr);
         fatalExit(ExitResource);
     }
 }

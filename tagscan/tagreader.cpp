@@ -44,12 +44,12 @@ FileIndex::value_type* lastFile;  // the entry used last: consecutive lines most
 SourceFileRecord* lastRecord = &fileList;
 
 [[noreturn]] void failTagFile() {
-    reportError(8, nullptr);
+    reportError(ErrorIllegalTagFile, nullptr);
     fatalExit(ExitSource);
 }
 
 [[noreturn]] void failMemory(int status) {
-    reportError(10, nullptr);
+    reportError(ErrorNoMemory, nullptr);
     fatalExit(status);
 }
 
@@ -158,11 +158,16 @@ void noteLine(IndexedFile& file, long lineNo) {
 
 // addBranchError on texts that need not end with a terminator: the tag line's
 // fields are taken where the line lies, without a copy.
+void forgetFileIndex() {
+    fileIndex.clear();
+    lastFile = nullptr;
+    lastRecord = &fileList;
+}
+
 void addError(std::string_view fileName, long lineNo, std::string_view text) {
     if (!fileList.next) {
-        fileIndex.clear();
-        lastFile = nullptr;
-        lastRecord = &fileList;
+        forgetFileIndex();
+        releaseListIndex = forgetFileIndex;
     }
     IndexedFile& file = findOrAddFile(fileName);
     if (holdsLine(file, lineNo))
@@ -251,7 +256,7 @@ bool readTagLine(const char* line, size_t size) {
     std::string_view text(line + openQuote + 1, closeQuote - openQuote - 1);
     if (text.find('*') != std::string_view::npos) {
         tagTextBuf.assign(text);
-        reportWarning(1, tagTextBuf.c_str());
+        reportWarning(WarningRelativeAddress, tagTextBuf.c_str());
         return false;
     }
     std::string_view fileName(line, blank);

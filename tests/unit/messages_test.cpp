@@ -12,13 +12,13 @@ namespace {
 
 std::string errorText(int n, const char* argument) {
     testing::internal::CaptureStdout();
-    reportError(n, argument);
+    reportError(static_cast<ErrorNumber>(n), argument);
     return testing::internal::GetCapturedStdout();
 }
 
 std::string warningText(int n, const char* argument) {
     testing::internal::CaptureStdout();
-    reportWarning(n, argument);
+    reportWarning(static_cast<WarningNumber>(n), argument);
     return testing::internal::GetCapturedStdout();
 }
 
