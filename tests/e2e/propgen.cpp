@@ -783,12 +783,13 @@ int runNestedPrograms(const std::string& pattern, int programs, unsigned seed)
         std::string dir = makeDirectory(pattern + "/n" + std::to_string(i));
         std::string problem = repairNested(dir, generateNested(seed + static_cast<unsigned>(i)), figures);
         ++figures.programs;
-        if (!problem.empty()) {
-            std::printf("program %d (seed %u, kept in %s): %s\n", i, seed + i, dir.c_str(), problem.c_str());
-            ++failures;
-        } else {
+        // A failed program's folder is kept for a look; the figures count it all the same.
+        if (problem.empty()) {
             std::filesystem::remove_all(dir);
+            continue;
         }
+        std::printf("program %d (seed %u, kept in %s): %s\n", i, seed + i, dir.c_str(), problem.c_str());
+        ++failures;
     }
     std::printf("nested programs %d, passes %d, long forms written %d, of which shortened alone "
                 "the program still assembles %d (in %d programs)\n",
