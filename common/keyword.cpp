@@ -29,9 +29,10 @@ constexpr KeywordWord KeywordTable[] = {
     {"IF", KeywordIf},       {"ELSE", KeywordElse},   {"SWITCH", KeywordSwitch}, {"CASE", KeywordCase},
     {"DEFAULT", KeywordDefault}, {"FOR", KeywordFor}, {"NEXT", KeywordNext},     {"DO", KeywordDo},
     {"WHILE", KeywordWhile}, {"BREAK", KeywordBreak}, {"CONTINUE", KeywordContinue},
+    {"ENDS", KeywordEndSwitch}, {"LSWITCH", KeywordLongSwitch}, {"LFOR", KeywordLongFor}, {"LDO", KeywordLongDo},
 };
 constexpr size_t KeywordCount = sizeof KeywordTable / sizeof KeywordTable[0];
-static_assert(KeywordCount == KeywordContinue, "one row per keyword");
+static_assert(KeywordCount == KeywordLongDo, "one row per keyword");
 
 // The keywords packed and grouped by length (in code order within a length), so
 // a word meets only the two or three of its own length.
@@ -79,7 +80,7 @@ const char* skipBlanks(const char* p, const char* end) {
 
 }  // namespace
 
-int classifyKeyword(const char* line, size_t size) {
+int classifyNestingWord(const char* line, size_t size) {
     const char* end = line + size;
     const char* p = skipBlanks(line, end);
     // A colon before the comment ends a label; the word follows it. The comment's
@@ -101,4 +102,9 @@ int classifyKeyword(const char* line, size_t size) {
         if (Keywords.packed[row] == word)
             return Keywords.code[row];
     return KeywordNone;
+}
+
+int classifyKeyword(const char* line, size_t size) {
+    int code = classifyNestingWord(line, size);
+    return code <= KeywordContinue ? code : KeywordNone;
 }

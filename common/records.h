@@ -24,6 +24,12 @@ enum KeywordCode {
     KeywordWhile = 9,
     KeywordBreak = 10,
     KeywordContinue = 11,
+    // Words that only open or close a statement: the scan follows the nesting by
+    // them, no error takes them as its keyword.
+    KeywordEndSwitch = 12,   // "ENDS"
+    KeywordLongSwitch = 13,  // "LSWITCH", "LFOR" and "LDO": long forms of earlier runs
+    KeywordLongFor = 14,
+    KeywordLongDo = 15,
 };
 
 // One reported out-of-range branch: one per distinct line of a file.

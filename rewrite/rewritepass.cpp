@@ -173,8 +173,10 @@ bool expandBranch(const BranchError*& error, StructuredHandling handling) {
     splitSourceLine(prefix, operand, comment, lineBuf);
     if (operand.empty() || operand[0] != '.') {
         writeHeldLines();
-    } else if (!chainNext && !chainPrev && next && next->lineNo == error->lineNo + 1) {
-        // A chain member is never merged: its shared label must stay with its own jump.
+    } else if (!chainNext && !chainPrev && next && next->lineNo == error->lineNo + 1 &&
+               !takesLongForm(*next, handling)) {
+        // A chain member is never merged: its shared label must stay with its own jump;
+        // nor is an owner line, which takes its long form and no expansion.
         if (!mergeWithNextLine(prefix, operand, comment))
             return false;
         error = next;

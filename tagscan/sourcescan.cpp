@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "common/errorlist.h"
 #include "common/globals.h"
@@ -15,6 +16,13 @@
 #include "rewrite/mnemonics.h"
 
 namespace {
+
+// A SWITCH, FOR or DO statement read and not yet closed.
+struct OpenStatement {
+    int keyword;    // KeywordSwitch, KeywordFor or KeywordDo, also for a long form
+    long lineNo;    // its directive line
+    bool longForm;  // written LSWITCH, LFOR or LDO by an earlier run
+};
 
 // What the scan knows while it reads one file. Every file starts from zero:
 // an owner line is always a line of the error's own file.
@@ -29,6 +37,8 @@ struct FileScan {
     long prevCaseOwner;   // owner line given to the last CASE or DEFAULT error
     long prevNextOwner;   // owner line given to the last NEXT error
     long lastOwnedLine;   // line of the file's last structured error; no line after it needs a keyword
+    std::vector<OpenStatement> open;  // the statements open after the last line read, innermost last
+    OpenStatement lineOwner;          // the open statement the last line read belongs to; lineNo 0 for none
 };
 
 // Keywords whose line owns the errors of later lines.
@@ -60,6 +70,30 @@ const OwnedKeyword OwnedKeywords[] = {
     {KeywordNext, &FileScan::lastForLine, ErrorNextWithoutFor, &FileScan::prevNextOwner},
 };
 
+// How a line's word changes the open statements: it opens one of `kind`, or
+// belongs to the innermost open one of `kind` (and closes it, for `closes`).
+struct NestingRule {
+    int keyword;
+    int kind;
+    bool opens;
+    bool longForm;
+    bool closes;
+};
+
+const NestingRule NestingRules[] = {
+    {KeywordSwitch, KeywordSwitch, true, false, false},
+    {KeywordLongSwitch, KeywordSwitch, true, true, false},
+    {KeywordFor, KeywordFor, true, false, false},
+    {KeywordLongFor, KeywordFor, true, true, false},
+    {KeywordDo, KeywordDo, true, false, false},
+    {KeywordLongDo, KeywordDo, true, true, false},
+    {KeywordCase, KeywordSwitch, false, false, false},
+    {KeywordDefault, KeywordSwitch, false, false, false},
+    {KeywordEndSwitch, KeywordSwitch, false, false, true},
+    {KeywordNext, KeywordFor, false, false, true},
+    {KeywordWhile, KeywordDo, false, false, true},
+};
+
 [[noreturn]] void failScan(ErrorNumber error, const char* argument) {
     reportError(error, argument);
     fatalExit(ExitSource);
@@ -82,6 +116,31 @@ void skipUnneeded(FileScan& scan, long lineNo) {
     scan.linesRead += copyLines(SourceSlot, nullptr, lineNo - 1 - scan.linesRead);
 }
 
+// Updates the open statements by the word of the line just read, and notes
+// the statement the line belongs to (before it closes it).
+void followNesting(FileScan& scan, int word) {
+    scan.lineOwner = OpenStatement{};
+    if (word == KeywordNone)
+        return;
+    for (const NestingRule& rule : NestingRules) {
+        if (rule.keyword != word)
+            continue;
+        if (rule.opens) {
+            scan.open.push_back(OpenStatement{rule.kind, scan.linesRead, rule.longForm});
+            return;
+        }
+        for (size_t i = scan.open.size(); i-- > 0;) {
+            if (scan.open[i].keyword != rule.kind)
+                continue;
+            scan.lineOwner = scan.open[i];
+            if (rule.closes)
+                scan.open.erase(scan.open.begin() + static_cast<long>(i));
+            return;
+        }
+        return;
+    }
+}
+
 // Reads on until line `lineNo` is read or the file has ended; the line's bytes
 // are then at `line`, where the reader holds them (valid until its next read).
 // No line is copied.
@@ -96,8 +155,10 @@ void readUpTo(FileScan& scan, long lineNo, const char*& line, size_t& lineSize) 
             return;
         // Past the last structured error no line's keyword is asked for.
         bool keywordNeeded = scan.linesRead < scan.lastOwnedLine;
-        scan.lineKeyword = keywordNeeded ? classifyKeyword(data, size) : KeywordNone;
+        int word = keywordNeeded ? classifyNestingWord(data, size) : KeywordNone;
+        scan.lineKeyword = word <= KeywordContinue ? word : KeywordNone;
         ++scan.linesRead;
+        followNesting(scan, word);
         for (const OwnerKeyword& owner : OwnerKeywords)
             if (owner.keyword == scan.lineKeyword)
                 scan.*owner.lastLine = scan.linesRead;
@@ -118,9 +179,14 @@ void annotateStructured(FileScan& scan, BranchError& error) {
     for (const OwnedKeyword& owned : OwnedKeywords) {
         if (owned.keyword != error.keyword)
             continue;
-        long owner = scan.*owned.ownerLine;
+        // The innermost open statement of its kind; with none open, the last
+        // directive line of that kind read.
+        long owner = scan.lineOwner.lineNo ? scan.lineOwner.lineNo : scan.*owned.ownerLine;
         if (owner == 0)
             failScan(owned.missingError, nullptr);
+        // A statement already in its long form has no longer form to take.
+        if (scan.lineOwner.longForm)
+            failScan(ErrorIllegalSource, nullptr);
         error.lineNo = owner;
         if (owned.prevOwner && scan.*owned.prevOwner == owner)
             error.duplicate = 1;
@@ -161,6 +227,9 @@ void scanFile(SourceFileRecord& file) {
         reportError(ErrorNoMemory, nullptr);
         fatalExit(ExitResource);
     }
+    // Owner lines of nested statements lie out of line order (an outer FOR
+    // before its inner one): back in order, the rewrite takes them all in one pass.
+    sortErrorsByLine(&file);
 }
 
 }  // namespace

@@ -1,12 +1,13 @@
 // Property test: kelvad and the stand-in assembler on seeded random programs of near and far branches.
 //
-// Usage: propgen KELVAD TORNA [PROGRAMS [SEED [repeat]]]
+// Usage: propgen KELVAD TORNA [PROGRAMS [SEED [repeat|nested]]]
 // Every program must converge (status 0) and then assemble without errors; a branch that no
 // pass reported must be left as it was, every reported one must have changed, every other line
 // must be kept in order, no generated label may be defined twice, and the code may grow by at
 // most 3 bytes per distinct reported branch line. With "repeat" each repaired program is made
 // longer (longer data gaps, a routine added) and repaired once more, as a build does after an
-// edit, and the second run must hold the same. Exit status 0 when all hold.
+// edit, and the second run must hold the same. With "nested" the programs are nested
+// structured statements instead (see NESTED MODE). Exit status 0 when all hold.
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -582,6 +583,223 @@ std::string runProgram(const std::string& dir, unsigned seed, bool repeat, Figur
     return "";
 }
 
+// NESTED MODE: programs of nested structured statements. Every long form the tool writes
+// must be needed: put back alone in its short form, the program must no longer assemble.
+
+const char* const NestedConditions[] = {"EQ", "NE", "CS", "CC", "MI", "PL", "VS", "VC", "LE"};
+const char* const KelvadComment = ";This is the line which kelvad generated";
+
+// The program being generated: its lines, the open loops and switches, label numbers.
+struct NestedDraft {
+    Generator gen;
+    std::vector<std::string> lines;
+    int loops = 0;     // open DO and FOR statements
+    int switches = 0;  // open SWITCH statements
+    int labels = 0;
+};
+
+// A directive line, sometimes labelled, in lower case, or (as an earlier run left it) long.
+void addDirective(NestedDraft& draft, std::string word, const std::string& operand, bool mayBeLong)
+{
+    Generator& gen = draft.gen;
+    if (mayBeLong && gen.chance(8)) {
+        word = "L" + word;
+    }
+    if (gen.chance(10)) {
+        std::transform(word.begin(), word.end(), word.begin(), [](unsigned char c) { return std::tolower(c); });
+    }
+    std::string prefix = gen.chance(10) ? "N" + std::to_string(++draft.labels) + ":" : "";
+    draft.lines.push_back(prefix + "\t" + word + (operand.empty() ? "" : "\t" + operand));
+}
+
+std::string nestedCondition(Generator& gen) { return NestedConditions[gen.below(9)]; }
+
+// A gap of code: mostly short, sometimes long enough to put a short branch out of reach.
+void addNestedGap(NestedDraft& draft)
+{
+    Generator& gen = draft.gen;
+    int size = gen.chance(20) ? 90 + gen.below(60) : 1 + gen.below(40);
+    draft.lines.push_back(gen.chance(30) ? fillerLine(gen) : "\tDS\t" + std::to_string(size));
+}
+
+void addNestedBlock(NestedDraft& draft, int depth);
+
+void addNestedStatement(NestedDraft& draft, int depth)
+{
+    Generator& gen = draft.gen;
+    int kind = gen.below(100);
+    if (kind < 25) {
+        addDirective(draft, "DO", "", true);
+        ++draft.loops;
+        addNestedBlock(draft, depth + 1);
+        --draft.loops;
+        addDirective(draft, "WHILE", nestedCondition(gen), false);
+    } else if (kind < 50) {
+        addDirective(draft, "FOR", gen.chance(50) ? "X," + std::to_string(1 + gen.below(9)) : "Y,3", true);
+        ++draft.loops;
+        addNestedBlock(draft, depth + 1);
+        --draft.loops;
+        addDirective(draft, "NEXT", "", false);
+    } else if (kind < 75) {
+        addDirective(draft, "SWITCH", gen.chance(50) ? "A" : "", true);
+        ++draft.switches;
+        int parts = 1 + gen.below(3);
+        for (int part = 0; part < parts; ++part) {
+            addDirective(draft, "CASE", std::to_string(part + 1), false);
+            addNestedBlock(draft, depth + 1);
+        }
+        if (gen.chance(50)) {
+            addDirective(draft, "DEFAULT", "", false);
+            addNestedBlock(draft, depth + 1);
+        }
+        --draft.switches;
+        addDirective(draft, "ENDS", "", false);
+    } else if (kind < 90) {
+        addDirective(draft, "IF", nestedCondition(gen), true);
+        addNestedBlock(draft, depth + 1);
+        if (gen.chance(50)) {
+            addDirective(draft, "ELSE", "", true);
+            addNestedBlock(draft, depth + 1);
+        }
+        addDirective(draft, "ENDIF", "", false);
+    } else if (draft.loops + draft.switches > 0) {
+        bool leave = draft.loops == 0 || gen.chance(50);
+        addDirective(draft, leave ? "BREAK" : "CONTINUE", "", true);
+    } else {
+        addNestedGap(draft);
+    }
+}
+
+void addNestedBlock(NestedDraft& draft, int depth)
+{
+    int items = 1 + draft.gen.below(4);
+    for (int item = 0; item < items; ++item) {
+        if (depth < 4 && draft.gen.chance(45)) {
+            addNestedStatement(draft, depth);
+        } else {
+            addNestedGap(draft);
+        }
+    }
+}
+
+std::string generateNested(unsigned seed)
+{
+    NestedDraft draft{Generator{std::mt19937(seed)}, {"\tORG\t$1000"}};
+    int statements = 1 + draft.gen.below(4);
+    for (int i = 0; i < statements; ++i) {
+        addNestedStatement(draft, 0);
+        addNestedGap(draft);
+    }
+    draft.lines.push_back("\tRTS");
+    std::string text;
+    for (const std::string& line : draft.lines) {
+        text += line + "\n";
+    }
+    return text;
+}
+
+// Totals of the nested mode.
+struct NestedFigures {
+    int programs = 0;
+    int passes = 0;
+    int longForms = 0;     // long forms the tool wrote
+    int needless = 0;      // of those, long forms the program assembles without
+    int needlessPrograms = 0;
+};
+
+// True when the stand-in assembles `text` without errors.
+bool assemblesClean(const std::string& dir, const std::string& text)
+{
+    writeFile(dir + "/alone.qsm", text);
+    unlink((dir + "/alone.tag").c_str());
+    int status = runIn(dir, {realTorna, "-e", "-.", "alone.qsm"}, dir + "/alone.out");
+    return status == 0 && readFile(dir + "/alone.tag").empty();
+}
+
+// The first word of a directive line after its label, upper-cased.
+std::string directiveWord(const std::string& line)
+{
+    size_t start = line.find(':') == std::string::npos ? 0 : line.find(':') + 1;
+    start = line.find_first_not_of(" \t", start);
+    size_t end = start == std::string::npos ? start : line.find_first_of(" \t;", start);
+    std::string word = start == std::string::npos ? "" : line.substr(start, end - start);
+    std::transform(word.begin(), word.end(), word.begin(), [](unsigned char c) { return std::toupper(c); });
+    return word;
+}
+
+// Repairs one nested program and checks that it assembles, that only directive lines took
+// their long form, and that none of those long forms can go back alone.
+std::string repairNested(const std::string& dir, const std::string& text, NestedFigures& figures)
+{
+    writeFile(dir + "/prog.qsm", text);
+    placeRecordingAssembler(dir, self);
+    int status = runIn(dir, {kelvad, "-.", "prog.qsm"}, "kelvad.out");
+    if (status != 0) {
+        return "kelvad ended with status " + std::to_string(status) + ": " + readFile(dir + "/kelvad.out");
+    }
+    std::string finalText = readFile(dir + "/prog.qsm");
+    int runs = std::atoi(readFile(dir + "/runs").c_str());
+    figures.passes += runs - 1;
+    if (!assemblesClean(dir, finalText)) {
+        return "the result does not assemble without errors";
+    }
+    std::vector<std::string> before = splitLines(text);
+    std::vector<std::string> after = splitLines(finalText);
+    if (before.size() != after.size()) {
+        return "the program has " + std::to_string(after.size()) + " lines, it had " + std::to_string(before.size());
+    }
+    int needless = 0;
+    for (size_t i = 0; i < before.size(); ++i) {
+        if (before[i] == after[i]) {
+            continue;
+        }
+        if (after[i].find(KelvadComment) == std::string::npos ||
+            directiveWord(after[i]) != "L" + directiveWord(before[i])) {
+            return "line " + std::to_string(i + 1) + " changed into something other than its long form: " + after[i];
+        }
+        ++figures.longForms;
+        std::vector<std::string> shortened = after;
+        shortened[i] = before[i];
+        std::string shortText;
+        for (const std::string& line : shortened) {
+            shortText += line + "\n";
+        }
+        needless += assemblesClean(dir, shortText) ? 1 : 0;
+    }
+    figures.needless += needless;
+    figures.needlessPrograms += needless ? 1 : 0;
+    if (needless) {
+        return std::to_string(needless) + " long forms can be shortened alone with the program still assembling";
+    }
+    return "";
+}
+
+// Runs the nested mode over `programs` programs; exit status 0 when every check holds.
+int runNestedPrograms(const std::string& pattern, int programs, unsigned seed)
+{
+    NestedFigures figures;
+    int failures = 0;
+    for (int i = 0; i < programs; ++i) {
+        std::string dir = makeDirectory(pattern + "/n" + std::to_string(i));
+        std::string problem = repairNested(dir, generateNested(seed + static_cast<unsigned>(i)), figures);
+        ++figures.programs;
+        // A failed program's folder is kept for a look; the figures count it all the same.
+        if (problem.empty()) {
+            std::filesystem::remove_all(dir);
+            continue;
+        }
+        std::printf("program %d (seed %u, kept in %s): %s\n", i, seed + i, dir.c_str(), problem.c_str());
+        ++failures;
+    }
+    std::printf("nested programs %d, passes %d, long forms written %d, of which shortened alone "
+                "the program still assembles %d (in %d programs)\n",
+                figures.programs, figures.passes, figures.longForms, figures.needless, figures.needlessPrograms);
+    if (failures == 0) {
+        rmdir(pattern.c_str());
+    }
+    return failures == 0 ? 0 : 1;
+}
+
 std::string absolutePath(const char* path)
 {
     char* resolved = realpath(path, nullptr);
@@ -602,7 +820,7 @@ int main(int argc, char** argv)
         return recordAssemblerRun(argc, argv);
     }
     if (argc < 3) {
-        std::fprintf(stderr, "usage: propgen KELVAD TORNA [PROGRAMS [SEED [repeat]]]\n");
+        std::fprintf(stderr, "usage: propgen KELVAD TORNA [PROGRAMS [SEED [repeat|nested]]]\n");
         return 2;
     }
     kelvad = absolutePath(argv[1]);
@@ -621,6 +839,9 @@ int main(int argc, char** argv)
     if (mkdtemp(pattern.data()) == nullptr) {
         std::perror("propgen: mkdtemp");
         return 2;
+    }
+    if (argc > 5 && std::string(argv[5]) == "nested") {
+        return runNestedPrograms(pattern, programs, seed);
     }
     Figures figures;
     int failures = 0;

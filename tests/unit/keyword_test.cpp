@@ -86,3 +86,19 @@ TEST(ClassifyKeyword, ALongLineIsOneLine) {
     EXPECT_EQ(classify(std::string(5000, 'I') + "\n"), KeywordNone);
     EXPECT_EQ(classify(std::string(5000, 'x') + ":FOR\n"), KeywordFor);
 }
+
+// The words that only open or close a statement are known to the nesting scan
+// alone: for every other use they are no keyword.
+TEST(ClassifyKeyword, NestingWordsAreSeenOnlyByTheNestingScan) {
+    const KeywordRow cases[] = {
+        {"\tENDS\n", KeywordEndSwitch},      {"L1:\tlswitch\tA\n", KeywordLongSwitch},
+        {"\tLFor\tX,1\t;x\n", KeywordLongFor}, {"\tLDO \t;gen\n", KeywordLongDo},
+        {"\tENDSW\n", KeywordNone},          {"\tLDOX\n", KeywordNone},
+        {"\tDO\n", KeywordDo},               {"\tENDIF\n", KeywordNone},
+    };
+    for (const KeywordRow& c : cases) {
+        std::string line = c.line;
+        EXPECT_EQ(classifyNestingWord(line.data(), line.size()), c.code) << c.line;
+        EXPECT_EQ(classify(c.line), c.code <= KeywordContinue ? c.code : KeywordNone) << c.line;
+    }
+}

@@ -42,8 +42,9 @@ void writeFile(const char* name, const std::string& text) {
     std::ofstream(name, std::ios::binary) << text;
 }
 
-// Runs the scan, which must print nothing; the fatal exit's status, or NoExit.
-int scan() {
+// Runs the scan, which must print `printed` (nothing, unless it ends the run);
+// the fatal exit's status, or NoExit.
+int scan(const std::string& printed = "") {
     int status = NoExit;
     testing::internal::CaptureStdout();
     try {
@@ -51,7 +52,7 @@ int scan() {
     } catch (const ExitRequest& request) {
         status = request.status;
     }
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), printed);
     return status;
 }
 
@@ -109,8 +110,9 @@ TEST_F(SourceScan, CaseAndDefaultErrorsMoveToTheirSwitchLine) {
     addBranchError("a.qsm", 5, ".S1");
     addBranchError("a.qsm", 8, ".S2");
     EXPECT_EQ(scan(), NoExit);
-    // CASE and DEFAULT count as one sort; a plain error between them changes nothing.
-    EXPECT_EQ(annotations(), (Lines{"1/4/0/0/1", "3/0/1/0/1", "1/4/0/1/1", "1/5/0/1/1", "7/4/0/0/1"}));
+    // CASE and DEFAULT count as one sort; a plain error between them changes
+    // nothing. The errors end in the order of the lines they now stand for.
+    EXPECT_EQ(annotations(), (Lines{"1/4/0/0/1", "1/4/0/1/1", "1/5/0/1/1", "3/0/1/0/1", "7/4/0/0/1"}));
 }
 
 TEST_F(SourceScan, NextAndWhileErrorsMoveToTheirForAndDoLines) {
@@ -132,10 +134,11 @@ TEST_F(SourceScan, NextAndWhileErrorsMoveToTheirForAndDoLines) {
     addBranchError("a.qsm", 9, ".D1");
     addBranchError("a.qsm", 10, ".S1");
     EXPECT_EQ(scan(), NoExit);
-    // Both NEXT lines take the most recent FOR line; WHILE has no duplicate
-    // test; a NEXT between two CASE errors leaves theirs alone.
-    EXPECT_EQ(annotations(), (Lines{"2/7/0/0/1", "4/4/0/0/1", "2/7/0/1/1", "7/9/0/0/1", "7/9/0/0/1",
-                                    "4/4/0/1/1"}));
+    // Each NEXT closes its own FOR; the second WHILE finds no open DO and takes
+    // the last DO line, with no duplicate test; a NEXT between two CASE errors
+    // leaves theirs alone.
+    EXPECT_EQ(annotations(), (Lines{"1/7/0/0/1", "2/7/0/0/1", "4/4/0/0/1", "4/4/0/1/1", "7/9/0/0/1",
+                                    "7/9/0/0/1"}));
 }
 
 TEST_F(SourceScan, OtherKeywordsKeepTheirOwnLine) {
@@ -146,6 +149,49 @@ TEST_F(SourceScan, OtherKeywordsKeepTheirOwnLine) {
     EXPECT_EQ(scan(), NoExit);
     EXPECT_EQ(annotations(), (Lines{"1/1/0/0/1", "2/2/0/0/1", "3/3/0/0/1", "4/6/0/0/1", "5/8/0/0/1",
                                     "6/10/0/0/1", "7/11/0/0/1"}));
+}
+
+// A WHILE, NEXT, CASE or DEFAULT belongs to the innermost statement of its kind
+// still open; long forms of earlier runs open statements too.
+TEST_F(SourceScan, OwnersAreFoundByNesting) {
+    struct Row {
+        const char* what;
+        const char* text;
+        std::vector<std::pair<long, const char*>> errors;
+        int status;
+        const char* printed;
+        Lines expected;
+    };
+    const Row rows[] = {
+        {"outer WHILE of nested DOs", "\tDO\n\tDS\t130\n\tDO\n\tDEY\n\tWHILE\tNE\n\tDEX\n\tWHILE\tNE\n",
+         {{7, ".D1"}}, NoExit, "", {"1/9/0/0/1"}},
+        {"both NEXTs of nested FORs", "\tFOR\tX,2\n\tFOR\tY,3\n\tNOP\n\tNEXT\n\tNEXT\n", {{4, ".F2"}, {5, ".F1"}},
+         NoExit, "", {"1/7/0/0/1", "2/7/0/0/1"}},
+        {"CASE after an inner SWITCH", "\tSWITCH\n\tCASE\t1\n\tSWITCH\n\tCASE\t2\n\tENDS\n\tCASE\t3\n\tDEFAULT\n",
+         {{6, ".S1"}, {7, ".S1"}}, NoExit, "", {"1/4/0/0/1", "1/5/0/1/1"}},
+        {"LDO of an earlier run inside loops", "\tDO\n\tDO\n\tLDO\n\tWHILE\tNE\n\tWHILE\tEQ\n\tWHILE\tCC\n",
+         {{5, ".D2"}}, NoExit, "", {"2/9/0/0/1"}},
+        {"labels and letter case", "L1:\tfor\tX,1\nL2: lFoR Y,1\nL3:\tnext\nL4:\tNext\t; far\n",
+         {{4, ".F1"}}, NoExit, "", {"1/7/0/0/1"}},
+        {"crossed statements", "\tDO\n\tFOR\tX,1\n\tWHILE\tNE\n\tNEXT\n", {{3, ".D1"}, {4, ".F2"}}, NoExit,
+         "", {"1/9/0/0/1", "2/7/0/0/1"}},
+        {"no open SWITCH: the last one", "\tSWITCH\n\tENDS\n\tCASE\t1\n", {{3, ".S1"}}, NoExit, "", {"1/4/0/0/1"}},
+        {"no SWITCH at all", "\tDO\n\tCASE\t1\n", {{2, ".S1"}}, 1, " Error : case not associated with switch\n\n",
+         {"2/4/0/0/1"}},
+        {"the innermost FOR already long", "\tFOR\tX,1\n\tLFOR\tY,1\n\tNEXT\n", {{3, ".F2"}}, 1,
+         " Error : Illegal source file\n\n", {"3/7/0/0/1"}},
+        {"ENDS reported", "\tSWITCH\n\tENDS\n", {{2, ".S1"}}, 1, " Error : Illegal source file\n\n",
+         {"2/0/0/0/1"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        releaseFileList();
+        writeFile("a.qsm", row.text);
+        for (const auto& error : row.errors)
+            addBranchError("a.qsm", error.first, error.second);
+        EXPECT_EQ(scan(row.printed), row.status);
+        EXPECT_EQ(annotations(), row.expected);
+    }
 }
 
 TEST_F(SourceScan, ASwitchOnTheSameLineInAnotherFileIsNoDuplicate) {
@@ -166,7 +212,7 @@ TEST_F(SourceScan, ErrorsAreTakenInLineOrder) {
     addBranchError("a.qsm", 3, ".S1");
     addBranchError("a.qsm", 2, "X");
     EXPECT_EQ(scan(), NoExit);
-    EXPECT_EQ(annotations(), (Lines{"2/0/2/0/1", "1/4/0/0/1", "4/0/1/0/1"}));
+    EXPECT_EQ(annotations(), (Lines{"1/4/0/0/1", "2/0/2/0/1", "4/0/1/0/1"}));
 }
 
 TEST_F(SourceScan, ErrorsPastTheEndOrBelowLineOneStayUnannotated) {
