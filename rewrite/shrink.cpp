@@ -356,7 +356,8 @@ bool readLongForm(const std::vector<Line>& lines, size_t at, Parts& parts, std::
         return false;
     std::string_view afterWord = lines[at].body.substr(parts.prefix.size() + parts.word.size());
     afterWord.remove_suffix(generatedBody().size());
-    if (afterWord.size() < 2 || afterWord.front() != ' ' || afterWord.back() != '\t' || isBlank(afterWord[1]))
+    if (afterWord.size() < 2 || afterWord.front() != ' ' || afterWord.back() != '\t' ||
+        (afterWord.size() > 2 && isBlank(afterWord[1])))
         return false;
     afterWord.remove_prefix(1);
     afterWord.remove_suffix(1);
