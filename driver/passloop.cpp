@@ -10,7 +10,7 @@
 #include "common/messages.h"
 #include "platform/platform.h"
 #include "rewrite/rewritepass.h"
-#include "rewrite/shrink.h"
+#include "rewrite/shrinkfiles.h"
 #include "tagscan/labelscan.h"
 #include "tagscan/listedfiles.h"
 #include "tagscan/programfiles.h"

@@ -3,7 +3,6 @@
 
 #include <string>
 #include <unordered_map>
-#include <vector>
 
 // How often each generated label "..lopN" is named in a program, by N.
 using LabelUses = std::unordered_map<int, int>;
@@ -23,10 +22,3 @@ void countLabelUses(const std::string& text, LabelUses& uses);
 // changed, or when a "*+n" skip may jump over it. Every other line stays byte
 // for byte; a restored line keeps the line end of the line it replaces.
 std::string shrinkText(const std::string& text, const LabelUses& uses);
-
-// Restores the groups of every file named (the program's files: labels are
-// counted over all of them first), each file that changes replaced through
-// "tmpbra00" like any rewritten source. Names that lead to no regular file, or
-// to a file already named, are passed over. Ends the run like a rewrite does
-// when a file cannot be read or replaced.
-void shrinkFiles(const std::vector<std::string>& names);
