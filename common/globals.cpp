@@ -18,6 +18,7 @@ int optComment;
 int optAsm;
 int optNoLoop;
 int optNoDelete;
+int optShrink;
 int passCount;
 
 FILE* streams[SlotCount];
@@ -61,6 +62,7 @@ void initGlobals() {
     optAsm = 0;
     optNoLoop = 0;
     optNoDelete = 0;
+    optShrink = 0;
     passCount = 100;
     for (int slot = 0; slot < SlotCount; ++slot) {
         streams[slot] = nullptr;

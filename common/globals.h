@@ -28,6 +28,7 @@ extern int optComment;   // "-COMMENT": echo each rewritten line as a comment
 extern int optAsm;       // "-ASM": work on the preprocessed ".i" source
 extern int optNoLoop;    // "+noloop": one pass only
 extern int optNoDelete;  // "+nodelete": keep "tmpbra00" after a fatal error
+extern int optShrink;    // "+shrink": put back the lines earlier runs wrote before the first run
 extern int passCount;    // passes still allowed, 1 to 100 at the start
 
 extern FILE* streams[SlotCount];     // tag file, source being read, "tmpbra00"

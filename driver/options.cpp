@@ -56,6 +56,7 @@ void dropWord(int, char**) {}
 void passWordOn(int, char** words) { appendBoth(words[0]); }
 void setNoDelete(int, char**) { optNoDelete = 1; }
 void setNoLoop(int, char**) { optNoLoop = 1; }
+void setShrink(int, char**) { optShrink = 1; }
 void setComment(int, char**) { optComment = 1; }
 void startTrace(int count, char** words) { openTraceFile(count, words); }
 void clearBanner(int, char**) { bannerOn = 0; }
@@ -78,6 +79,14 @@ void setAsm(int, char**) {
 
 [[noreturn]] void refusePlusWord(int, char** words) {
     reportError(ErrorBadOption, words[0]);
+    fatalExit(ExitCommandLine);
+}
+
+// The ".i" file is made anew by every first run: there is nothing to give back in it.
+void refuseShrinkWithAsm() {
+    if (!optShrink || !optAsm)
+        return;
+    reportError(ErrorBadOption, "+shrink");
     fatalExit(ExitCommandLine);
 }
 
@@ -123,6 +132,7 @@ const OptionWord OptionWords[] = {
     {"+nodelete", WholeWord, setNoDelete},
     {"+noloop", WholeWord, setNoLoop},
     {"+info", WholeWord, startTrace},
+    {"+shrink", WholeWord, setShrink},
     {"+", Prefix, refusePlusWord},
     {"-.", WholeWord, clearBanner},
     {"-.", LongerWord, clearBannerAndPassOn},
@@ -196,6 +206,7 @@ void parseArgs(int argc, char** argv) {
         handleWord(argc - i, argv + i);
     if (sourceWords == 0)
         refuseNoInput();
+    refuseShrinkWithAsm();
     appendBoth("-e");
     if (!bannerOn)
         appendBoth("-.");

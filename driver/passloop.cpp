@@ -10,8 +10,10 @@
 #include "common/messages.h"
 #include "platform/platform.h"
 #include "rewrite/rewritepass.h"
+#include "rewrite/shrinkfiles.h"
 #include "tagscan/labelscan.h"
 #include "tagscan/listedfiles.h"
+#include "tagscan/programfiles.h"
 #include "tagscan/sourcescan.h"
 #include "tagscan/tagreader.h"
 
@@ -54,6 +56,10 @@ bool openTagFile() {
 
 void runPasses() {
     startLabelScan();
+    // Before any run, so that the label search and every run see the files as
+    // the shrink left them.
+    if (optShrink)
+        shrinkFiles(programFiles());
     assembleOrExit(argvFirst);
     for (;;) {
         if (passCount == 0)

@@ -13,11 +13,11 @@
 #include "common/textutil.h"
 #include "common/cleanup.h"
 #include "common/messages.h"
-#include "platform/platform.h"
 #include "rewrite/expansion.h"
 #include "rewrite/linesplit.h"
 #include "rewrite/mnemonics.h"
 #include "rewrite/output.h"
+#include "rewrite/replacement.h"
 
 namespace {
 
@@ -30,11 +30,6 @@ enum StructuredHandling {
 };
 
 long lastHandledLine;  // lineNo of the last error handled in the current file
-
-// What was read and what was written: the replacement goes ahead only while
-// the names still lead to these files.
-FileIdentity sourceRead, temporaryWritten;
-bool sourceKnown, temporaryKnown;
 
 // Parts of the line being rewritten, kept from line to line so that their
 // capacity is reused: no reported line costs an allocation.
@@ -211,32 +206,6 @@ bool writeLongForm(const BranchError& error) {
     return true;
 }
 
-void openSource(const char* fileName) {
-    FILE* stream = fopen(fileName, "rb");
-    if (!stream) {
-        reportError(ErrorCannotOpen, fileName);
-        fatalExit(ExitSource);
-    }
-    attachStream(SourceSlot, stream);
-    sourceKnown = identifyStream(stream, sourceRead);
-}
-
-void openTemporary() {
-    FILE* stream = openFreshOutput(TempFileName);
-    if (!stream) {
-        reportError(ErrorNoTempFile, nullptr);
-        fatalExit(ExitSource);
-    }
-    attachStream(OutputSlot, stream);
-    temporaryKnown = identifyStream(stream, temporaryWritten);
-}
-
-// True while `name` still leads to the file `identity` (or nothing could be told).
-bool stillLeadsTo(const char* name, bool known, const FileIdentity& identity) {
-    FileIdentity now;
-    return !known || (identifyFile(name, now) == FileRegular && sameFile(now, identity));
-}
-
 // True when the walk handles at least one error of the file.
 bool handlesAnyError(const SourceFileRecord& file, StructuredHandling handling) {
     for (const BranchError* error = file.errorHead; error; error = error->next)
@@ -245,48 +214,10 @@ bool handlesAnyError(const SourceFileRecord& file, StructuredHandling handling) 
     return false;
 }
 
-// Closes the source; a read that failed on the way ends the run.
-void closeSourceChecked() {
-    closeStream(SourceSlot);
-    if (streamErrors[SourceSlot]) {
-        reportError(ErrorNoMemory, nullptr);
-        fatalExit(ExitResource);
-    }
-}
-
-// Closes both streams and removes "tmpbra00": the source stays as it is.
-void abandonFile() {
-    closeSourceChecked();
-    closeStream(OutputSlot);
-    remove(TempFileName);
-}
-
-// Copies the rest of the file, checks both streams and puts "tmpbra00" in place
-// of the source.
+// Copies the rest of the file and puts "tmpbra00" in place of the source.
 void finishFile(const char* fileName) {
     copyThroughLine(0);
-    closeSourceChecked();
-    closeStream(OutputSlot);
-    if (streamErrors[OutputSlot]) {
-        reportError(ErrorNoTempFile, nullptr);
-        fatalExit(ExitResource);
-    }
-    // A link stays a link: the file it leads to gets the new text. The text is
-    // never lost: if it cannot go in place (or the name now leads to another
-    // file than the one read), "tmpbra00" keeps it. Only the file written here
-    // goes in place: a "tmpbra00" made by someone else since is not ours to
-    // rename, and the source is left as it was.
-    std::string target = replaceableName(fileName);
-    const FileIdentity* own = temporaryKnown ? &temporaryWritten : nullptr;
-    if (stillLeadsTo(target.c_str(), sourceKnown, sourceRead) && replaceFile(TempFileName, target.c_str(), own))
-        return;
-    // Error 1 says that "tmpbra00" keeps the text: true only while it is ours.
-    if (!stillLeadsTo(TempFileName, temporaryKnown, temporaryWritten)) {
-        reportError(ErrorNoTempFile, nullptr);
-        fatalExit(ExitResource);
-    }
-    reportError(ErrorCannotCreate, fileName);
-    fatalExit(ExitSource);
+    putTemporaryInPlace(fileName);
 }
 
 void rewriteFile(SourceFileRecord* file, StructuredHandling handling) {

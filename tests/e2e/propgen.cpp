@@ -1,13 +1,15 @@
 // Property test: kelvad and the stand-in assembler on seeded random programs of near and far branches.
 //
-// Usage: propgen KELVAD TORNA [PROGRAMS [SEED [repeat|nested]]]
+// Usage: propgen KELVAD TORNA [PROGRAMS [SEED [repeat|nested|shrink]]]
 // Every program must converge (status 0) and then assemble without errors; a branch that no
 // pass reported must be left as it was, every reported one must have changed, every other line
 // must be kept in order, no generated label may be defined twice, and the code may grow by at
 // most 3 bytes per distinct reported branch line. With "repeat" each repaired program is made
 // longer (longer data gaps, a routine added) and repaired once more, as a build does after an
 // edit, and the second run must hold the same. With "nested" the programs are nested
-// structured statements instead (see NESTED MODE). Exit status 0 when all hold.
+// structured statements instead (see NESTED MODE). With "shrink" each program is repaired
+// with longer data gaps, the gaps are put back and "+shrink" runs, with and without -COMMENT,
+// against a fresh repair of the program. Exit status 0 when all hold.
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -770,6 +772,190 @@ std::string repairNested(const std::string& dir, const std::string& text, Nested
     figures.needlessPrograms += needless ? 1 : 0;
     if (needless) {
         return std::to_string(needless) + " long forms can be shortened alone with the program still assembling";
+
+// The shrink, on the same programs: each is repaired with longer data gaps, the gaps are put
+// back as they were, and "+shrink" gives back what that repair no longer needs. Measured
+// against a fresh repair of the program as generated, once with "-COMMENT" and once without.
+
+// What one run of kelvad left; `problem` is empty when it converged and the result assembles
+// without errors and defines no generated label twice.
+struct KelvadRun {
+    std::string problem;
+    std::string text;         // the source afterwards
+    std::string firstSource;  // the source as the first assembler run saw it
+    std::string binary;       // what the last assembler run wrote
+    int passes = 0;
+    long bytes = -1;
+};
+
+KelvadRun runKelvadOn(const std::string& dir, const std::string& text, const std::vector<std::string>& words)
+{
+    KelvadRun run;
+    writeFile(dir + "/prog.qsm", text);
+    placeRecordingAssembler(dir, self);
+    std::vector<std::string> argv{kelvad, "-.", "prog.qsm"};
+    argv.insert(argv.end(), words.begin(), words.end());
+    int status = runIn(dir, argv, "kelvad.out");
+    run.text = readFile(dir + "/prog.qsm");
+    int runs = std::atoi(readFile(dir + "/runs").c_str());
+    std::string last = dir + "/snap." + std::to_string(runs);
+    run.firstSource = readFile(dir + "/snap.1.src");
+    run.binary = readFile(dir + "/prog.bin");
+    run.passes = runs - 1;
+    run.bytes = summaryBytes(readFile(last + ".out"));
+    int duplicates = 0;
+    countGeneratedLabels(run.text, duplicates);
+    if (status != 0) {
+        run.problem = "kelvad ended with status " + std::to_string(status) + ": " + readFile(dir + "/kelvad.out");
+    } else if (readFile(last + ".src") != run.text || std::atoi(readFile(last + ".status").c_str()) != 0 ||
+               !readFile(last + ".tag").empty() || run.bytes < 0) {
+        run.problem = "the result does not assemble without errors";
+    } else if (duplicates != 0) {
+        run.problem = std::to_string(duplicates) + " generated labels are defined twice";
+    }
+    return run;
+}
+
+// The code bytes of `text` as the stand-in assembles it, or -1.
+long assembledBytes(const std::string& dir, const std::string& text)
+{
+    writeFile(dir + "/prog.qsm", text);
+    runIn(dir, {realTorna, "-.", "prog.qsm"}, "torna.out");
+    return summaryBytes(readFile(dir + "/torna.out"));
+}
+
+bool isGapLine(const std::string& line)
+{
+    return line.find("\tDS\t") != std::string::npos && line.compare(0, 1, ";") != 0;
+}
+
+// The program with about half of its data gaps grown.
+std::string widenGaps(const std::string& text, Generator& gen)
+{
+    std::string wide;
+    for (std::string line : splitLines(text)) {
+        size_t ds = line.find("\tDS\t");
+        if (isGapLine(line) && gen.chance(50)) {
+            line = line.substr(0, ds + 4) + std::to_string(std::atoi(line.c_str() + ds + 4) + 20 + gen.below(60));
+        }
+        wide += line + "\n";
+    }
+    return wide;
+}
+
+// `repaired` with its gap lines, in order, as `original` has them.
+std::string restoreGaps(const std::string& repaired, const std::string& original)
+{
+    std::vector<std::string> gaps;
+    for (const std::string& line : splitLines(original)) {
+        if (isGapLine(line)) {
+            gaps.push_back(line);
+        }
+    }
+    std::string restored;
+    size_t next = 0;
+    for (const std::string& line : splitLines(repaired)) {
+        restored += (isGapLine(line) && next < gaps.size() ? gaps[next++] : line) + "\n";
+    }
+    return restored;
+}
+
+// What a program does, line by line: comments and trailing blanks dropped, the word in upper
+// case, and BRA as JMP (the same jump, longer).
+std::string normalized(const std::string& text)
+{
+    std::string result;
+    for (std::string line : splitLines(text)) {
+        line = line.substr(0, line.find(';'));
+        line.erase(line.find_last_not_of(" \t") + 1);
+        size_t tab = line.find('\t');
+        if (tab != std::string::npos) {
+            size_t wordEnd = std::min(line.find('\t', tab + 1), line.size());
+            for (size_t i = tab + 1; i < wordEnd; ++i) {
+                line[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(line[i])));
+            }
+            if (line.compare(tab + 1, wordEnd - tab - 1, "BRA") == 0) {
+                line.replace(tab + 1, 3, "JMP");
+            }
+        }
+        result += line + "\n";
+    }
+    return result;
+}
+
+// Totals of one setting, for the closing figures.
+struct ShrinkFigures {
+    int programs = 0;
+    long repairedBytes = 0;  // of the repaired programs with their gaps put back
+    long givenBack = 0;      // bytes the shrink gave back
+    long freshGivesBack = 0; // bytes a fresh repair of the generated program is smaller
+    int passes = 0;          // of the shrink runs
+    int maxPasses = 0;
+    long labelsBefore = 0;   // generated labels in the sources before the shrink
+    int grown = 0;           // programs larger after the shrink, each where a fresh repair is larger too
+};
+
+std::string shrinkOnce(const std::string& dir, const Program& program, const std::string& wide,
+                       const KelvadRun& fresh, bool comment, ShrinkFigures& figures)
+{
+    std::vector<std::string> words;
+    if (comment) {
+        words.push_back("-COMMENT");
+    }
+    std::string setting = comment ? "-comment" : "";
+    KelvadRun wideRun = runKelvadOn(makeDirectory(dir + "/wide" + setting), wide, words);
+    if (!wideRun.problem.empty()) {
+        return "repair with longer gaps: " + wideRun.problem;
+    }
+    std::string repaired = restoreGaps(wideRun.text, program.text);
+    long repairedBytes = assembledBytes(makeDirectory(dir + "/repaired" + setting), repaired);
+    words.push_back("+shrink");
+    KelvadRun shrunk = runKelvadOn(makeDirectory(dir + "/shrunk" + setting), repaired, words);
+    if (!shrunk.problem.empty()) {
+        return "shrink: " + shrunk.problem;
+    }
+    // Larger than before only where a fresh repair of the same text is larger too: a chain
+    // that formed in the repair with longer gaps may not form in a fresh one.
+    if (repairedBytes < 0 || (shrunk.bytes > repairedBytes && fresh.bytes <= repairedBytes)) {
+        return "the shrink made the program larger: " + std::to_string(repairedBytes) + " bytes, then " +
+               std::to_string(shrunk.bytes);
+    }
+    if (comment && shrunk.firstSource != program.text) {
+        return "with -COMMENT the shrink did not give back the program as it was written";
+    }
+    if (comment && shrunk.binary != fresh.binary) {
+        return "with -COMMENT the shrink does not give the binary of a fresh repair";
+    }
+    if (!comment && normalized(shrunk.firstSource) != normalized(program.text)) {
+        return "the shrink changed what the program does";
+    }
+    int ignored = 0;
+    ++figures.programs;
+    figures.repairedBytes += repairedBytes;
+    figures.givenBack += repairedBytes - shrunk.bytes;
+    figures.freshGivesBack += repairedBytes - fresh.bytes;
+    figures.passes += shrunk.passes;
+    figures.maxPasses = std::max(figures.maxPasses, shrunk.passes);
+    figures.labelsBefore += countGeneratedLabels(repaired, ignored);
+    figures.grown += shrunk.bytes > repairedBytes ? 1 : 0;
+    return "";
+}
+
+// Runs one program through both settings; gives an empty text when every property holds.
+std::string runShrinkProgram(const std::string& dir, unsigned seed, ShrinkFigures figures[2])
+{
+    Program program = generateProgram(seed);
+    KelvadRun fresh = runKelvadOn(makeDirectory(dir + "/fresh"), program.text, {});
+    if (!fresh.problem.empty()) {
+        return "fresh repair: " + fresh.problem;
+    }
+    Generator gen{std::mt19937(seed ^ 0x5a11)};
+    std::string wide = widenGaps(program.text, gen);
+    for (int comment = 1; comment >= 0; --comment) {
+        std::string problem = shrinkOnce(dir, program, wide, fresh, comment != 0, figures[comment]);
+        if (!problem.empty()) {
+            return std::string(comment ? "-COMMENT: " : "") + problem;
+        }
     }
     return "";
 }
@@ -800,6 +986,48 @@ int runNestedPrograms(const std::string& pattern, int programs, unsigned seed)
     return failures == 0 ? 0 : 1;
 }
 
+void printShrinkFigures(const char* setting, const ShrinkFigures& figures)
+{
+    double share = figures.freshGivesBack > 0 ? 100.0 * figures.givenBack / figures.freshGivesBack : 100.0;
+    std::printf("shrink %s: programs %d, %ld bytes repaired with longer gaps and %ld generated labels, "
+                "given back %ld bytes of the %ld a fresh repair saves (%.1f %%), passes %d (at most %d in one run), "
+                "larger afterwards %d (as a fresh repair is)\n",
+                setting, figures.programs, figures.repairedBytes, figures.labelsBefore, figures.givenBack,
+                figures.freshGivesBack, share, figures.passes, figures.maxPasses, figures.grown);
+}
+
+// The shrink mode: every program in both settings; with -COMMENT every byte comes back, without
+// it at least 95 % (a BRA with a comment of its own became a JMP that nothing marks).
+int runShrinkMode(const std::string& pattern, int programs, unsigned seed)
+{
+    ShrinkFigures figures[2];
+    int failures = 0;
+    for (int i = 0; i < programs; ++i) {
+        std::string dir = makeDirectory(pattern + "/p" + std::to_string(i));
+        std::string problem = runShrinkProgram(dir, seed + static_cast<unsigned>(i), figures);
+        if (!problem.empty()) {
+            std::printf("program %d (seed %u, kept in %s): %s\n", i, seed + i, dir.c_str(), problem.c_str());
+            ++failures;
+        } else {
+            std::filesystem::remove_all(dir);
+        }
+    }
+    printShrinkFigures("with -COMMENT", figures[1]);
+    printShrinkFigures("without -COMMENT", figures[0]);
+    if (figures[1].givenBack != figures[1].freshGivesBack) {
+        std::printf("with -COMMENT the shrink gave back other than a fresh repair saves\n");
+        ++failures;
+    }
+    if (20 * figures[0].givenBack < 19 * figures[0].freshGivesBack) {
+        std::printf("without -COMMENT the shrink gave back less than 95 %% of what a fresh repair saves\n");
+        ++failures;
+    }
+    if (failures == 0) {
+        rmdir(pattern.c_str());
+    }
+    return failures == 0 ? 0 : 1;
+}
+
 std::string absolutePath(const char* path)
 {
     char* resolved = realpath(path, nullptr);
@@ -820,7 +1048,7 @@ int main(int argc, char** argv)
         return recordAssemblerRun(argc, argv);
     }
     if (argc < 3) {
-        std::fprintf(stderr, "usage: propgen KELVAD TORNA [PROGRAMS [SEED [repeat|nested]]]\n");
+        std::fprintf(stderr, "usage: propgen KELVAD TORNA [PROGRAMS [SEED [repeat|nested|shrink]]]\n");
         return 2;
     }
     kelvad = absolutePath(argv[1]);
@@ -842,6 +1070,9 @@ int main(int argc, char** argv)
     }
     if (argc > 5 && std::string(argv[5]) == "nested") {
         return runNestedPrograms(pattern, programs, seed);
+    }
+    if (argc > 5 && std::string(argv[5]) == "shrink") {
+        return runShrinkMode(pattern, programs, seed);
     }
     Figures figures;
     int failures = 0;

@@ -107,6 +107,19 @@ TEST_F(Options, SwitchWordsSetTheirFlagsOnly) {
     EXPECT_EQ(bannerOn, 1);
 }
 
+// "+shrink" is the tool's own: torna never sees it. The ".i" file has nothing to give back.
+TEST_F(Options, ShrinkIsOwnAndRefusedWithAsmInEitherOrder) {
+    ASSERT_EQ(parse({"prog.qsm", "+shrink"}), NoExit);
+    EXPECT_EQ(optShrink, 1);
+    EXPECT_EQ(entriesOf(argvFirst), (Words{"torna", "-e", "prog.qsm"}));
+    EXPECT_EQ(entriesOf(argvPass), (Words{"torna", "-e", "prog.qsm"}));
+    for (const Words& given : {Words{"+shrink", "prog.qsm", "-ASM"}, Words{"-ASM", "prog.qsm", "+shrink"}}) {
+        EXPECT_EQ(parse(given), ExitCommandLine);
+        EXPECT_EQ(out, " Error : Option '+shrink' is not appropriate\n\n");
+    }
+    EXPECT_EQ(parse({"prog.qsm", "+Shrink"}), ExitCommandLine);
+}
+
 TEST_F(Options, DashDotWordsClearTheBannerAndAddOneDashDot) {
     ASSERT_EQ(parse({"-.", "prog.qsm", "-.x", "-."}), NoExit);
     EXPECT_EQ(bannerOn, 0);

@@ -1,0 +1,85 @@
+// A source file replaced through "tmpbra00": its text is old or whole new at every moment.
+#include "rewrite/replacement.h"
+
+#include <cstdio>
+#include <string>
+
+#include "common/globals.h"
+#include "common/lineio.h"
+#include "common/cleanup.h"
+#include "common/messages.h"
+#include "platform/platform.h"
+
+namespace {
+
+// What was read and what was written: the replacement goes ahead only while
+// the names still lead to these files.
+FileIdentity sourceRead, temporaryWritten;
+bool sourceKnown, temporaryKnown;
+
+// True while `name` still leads to the file `identity` (or nothing could be told).
+bool stillLeadsTo(const char* name, bool known, const FileIdentity& identity) {
+    FileIdentity now;
+    return !known || (identifyFile(name, now) == FileRegular && sameFile(now, identity));
+}
+
+}  // namespace
+
+void openSource(const char* fileName) {
+    FILE* stream = fopen(fileName, "rb");
+    if (!stream) {
+        reportError(ErrorCannotOpen, fileName);
+        fatalExit(ExitSource);
+    }
+    attachStream(SourceSlot, stream);
+    sourceKnown = identifyStream(stream, sourceRead);
+}
+
+void openTemporary() {
+    FILE* stream = openFreshOutput(TempFileName);
+    if (!stream) {
+        reportError(ErrorNoTempFile, nullptr);
+        fatalExit(ExitSource);
+    }
+    attachStream(OutputSlot, stream);
+    temporaryKnown = identifyStream(stream, temporaryWritten);
+}
+
+void closeSourceChecked() {
+    closeStream(SourceSlot);
+    if (streamErrors[SourceSlot]) {
+        reportError(ErrorNoMemory, nullptr);
+        fatalExit(ExitResource);
+    }
+}
+
+void abandonFile() {
+    closeSourceChecked();
+    closeStream(OutputSlot);
+    remove(TempFileName);
+}
+
+void putTemporaryInPlace(const char* fileName) {
+    closeSourceChecked();
+    closeStream(OutputSlot);
+    if (streamErrors[OutputSlot]) {
+        reportError(ErrorNoTempFile, nullptr);
+        fatalExit(ExitResource);
+    }
+    // A link stays a link: the file it leads to gets the new text. The text is
+    // never lost: if it cannot go in place (or the name now leads to another
+    // file than the one read), "tmpbra00" keeps it. Only the file written here
+    // goes in place: a "tmpbra00" made by someone else since is not ours to
+    // rename, and the source is left as it was.
+    std::string target = replaceableName(fileName);
+    const FileIdentity* own = temporaryKnown ? &temporaryWritten : nullptr;
+    if (stillLeadsTo(target.c_str(), sourceKnown, sourceRead) && replaceFile(TempFileName, target.c_str(), own))
+        return;
+    // Error 1 says that "tmpbra00" keeps the text: true only while it is ours.
+    if (!stillLeadsTo(TempFileName, temporaryKnown, temporaryWritten)) {
+        reportError(ErrorNoTempFile, nullptr);
+        fatalExit(ExitResource);
+    }
+    reportError(ErrorCannotCreate, fileName);
+    fatalExit(ExitSource);
+}
