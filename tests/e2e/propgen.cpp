@@ -772,6 +772,9 @@ std::string repairNested(const std::string& dir, const std::string& text, Nested
     figures.needlessPrograms += needless ? 1 : 0;
     if (needless) {
         return std::to_string(needless) + " long forms can be shortened alone with the program still assembling";
+    }
+    return "";
+}
 
 // The shrink, on the same programs: each is repaired with longer data gaps, the gaps are put
 // back as they were, and "+shrink" gives back what that repair no longer needs. Measured
