@@ -73,19 +73,33 @@ bool copyIntoHandle(const std::wstring& from, HANDLE out) {
     return ok && FlushFileBuffers(out);
 }
 
+// Why the last replaceFile failed, for the line after error 1.
+std::string problem;
+
 // Gives the new file `to` the owner and group of `original`, as far as the system
-// allows (setting another owner takes the restore privilege an elevated run has).
-// Always true: a refusal keeps the run's own owner.
+// allows (setting another owner takes the restore privilege an elevated run has),
+// and its access list (DACL), protected from inheritance as it was: the file's
+// rights travel with it. Always true: a refusal keeps what the new file has.
 bool keepOwner(const std::wstring& original, const std::wstring& to) {
-    constexpr SECURITY_INFORMATION Parts = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION;
+    constexpr SECURITY_INFORMATION Owners = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION;
     PSID owner = nullptr;
     PSID group = nullptr;
+    PACL access = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoW(original.c_str(), SE_FILE_OBJECT, Parts, &owner, &group, nullptr, nullptr,
-                              &descriptor) != ERROR_SUCCESS)
+    if (GetNamedSecurityInfoW(original.c_str(), SE_FILE_OBJECT, Owners | DACL_SECURITY_INFORMATION, &owner, &group,
+                              &access, nullptr, &descriptor) != ERROR_SUCCESS)
         return true;
     std::wstring name = to;
-    SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT, Parts, owner, group, nullptr, nullptr);
+    // Apart, so an owner the account may not set does not keep the access list back.
+    SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT, Owners, owner, group, nullptr, nullptr);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorControl(descriptor, &control, &revision);
+    SECURITY_INFORMATION inheritance =
+        control & SE_DACL_PROTECTED ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION;
+    if (access)
+        SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | inheritance, nullptr, nullptr,
+                              access, nullptr);
     LocalFree(descriptor);
     return true;
 }
@@ -167,7 +181,21 @@ bool stillOurs(const char* temp, const FileIdentity* own) {
 
 }  // namespace
 
+std::string replaceProblem() {
+    return problem;
+}
+
+void removeOwnFile(const char* name, const FileIdentity& own) {
+    FileIdentity now;
+    if (identifyFile(name, now) != FileRegular || !sameFile(now, own))
+        return;
+    std::wstring wide = widen(name);
+    SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(wide.c_str());
+}
+
 bool replaceFile(const char* temp, const char* target, const FileIdentity* own) {
+    problem.clear();
     std::wstring from = widen(temp);
     std::wstring to = widen(target);
     if (!stillOurs(temp, own) || !flushFileByName(from))
@@ -195,6 +223,8 @@ bool replaceFile(const char* temp, const char* target, const FileIdentity* own) 
     // half written (no space can be reserved there in advance without changing its
     // length): the target stays as it is and "tmpbra00" keeps the text.
     if (!replaced) {
+        problem = beside == BesideFailed ? "copying the text beside it failed"
+                                         : "it can be neither replaced in one step nor have a new file beside it";
         if (before != INVALID_FILE_ATTRIBUTES)
             SetFileAttributesW(to.c_str(), keptAttributes(before));
         return false;

@@ -219,7 +219,14 @@ void openSource(const char* fileName) {
     sourceKnown = identifyStream(stream, sourceRead);
 }
 
+// Removes "tmpbra00" while it is the file this run wrote.
+void removeTemporaryWritten() {
+    if (temporaryKnown)
+        removeOwnFile(TempFileName, temporaryWritten);
+}
+
 void openTemporary() {
+    removeTemporaryFile = removeTemporaryWritten;
     FILE* stream = openFreshOutput(TempFileName);
     if (!stream) {
         reportError(ErrorNoTempFile, nullptr);
@@ -256,7 +263,7 @@ void closeSourceChecked() {
 void abandonFile() {
     closeSourceChecked();
     closeStream(OutputSlot);
-    remove(TempFileName);
+    removeTemporaryWritten();
 }
 
 // Copies the rest of the file, checks both streams and puts "tmpbra00" in place
@@ -284,6 +291,7 @@ void finishFile(const char* fileName) {
         fatalExit(ExitResource);
     }
     reportError(ErrorCannotCreate, fileName);
+    reportCause(replaceProblem().c_str());
     fatalExit(ExitSource);
 }
 
