@@ -204,16 +204,10 @@ bool noteOldTextOwner(const char* target) {
     return close(fd) == 0 && ok;
 }
 
-// Gives the whole, flushed copy `part` the name "tmpbra01", never over a file
-// there: a link where the file system has them, else a rename.
+// Gives the whole, flushed copy its name "tmpbra01". The name was free when the
+// copy began, and other runs wait for the folder's lock.
 bool nameOldText() {
-    if (link(OldTextPartName, OldTextName) == 0) {
-        unlink(OldTextPartName);
-        return true;
-    }
-    if (errno == EEXIST || lstatExists(OldTextName))
-        return false;
-    return rename(OldTextPartName, OldTextName) == 0;
+    return !lstatExists(OldTextName) && rename(OldTextPartName, OldTextName) == 0;
 }
 
 // A flushed copy of the text of `fd` in "tmpbra01", open for reading; -1 if it

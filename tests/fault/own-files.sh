@@ -48,18 +48,6 @@ work=$(new_work intruder)
   printf '\tBEQ\tFAR\n'; } >"$work/prog.qsm"
 cp "$work/prog.qsm" "$scratch/intruder.before"
 mkdir -p "$work/runs/2" && printf 'prog.qsm 100002 E18: x "FAR"\n' >"$work/runs/2/tag"
-(cd "$work" && exec -a kelvad "$kelvad" prog.qsm -. -COUNT1) >"$work.stdout" 2>/dev/null </dev/null &
-run=$!
-perl -e 'chdir $ARGV[1]; while (kill 0, $ARGV[0]) {
-  if (rename "tmpbra00", "stolen") { open my $f, ">", "tmpbra00"; print $f "intruder\n"; last } }' "$run" "$work"
-wait "$run"
-status=$?
-if [ ! -e "$work/stolen" ]; then
-  echo "skipped: the rewrite ended before the other file could take the name"
-else
-  check_equal "intruder: status" 1 "$status"
-  check_equal "intruder: message" " Error : Too many branch error" "$(grep Error "$work.stdout")"
-  check_same_file "intruder: source" "$scratch/intruder.before" "$work/prog.qsm"
-  check_text "intruder: the other program's file" "$work/tmpbra00" $'intruder\n'
-fi
+run_with_intruder "$work" prog.qsm -. -COUNT1
+check_intruder 1 " Error : Too many branch error" "$scratch/intruder.before" "$work/prog.qsm"
 finish
