@@ -25,6 +25,7 @@ namespace {
 
 constexpr size_t CopyChunk = 1 << 16;  // bytes moved per read when a rename is refused
 const char* const BesideName = "tmpbra00.beside";  // the copy beside a source on another file system
+constexpr int BesideAttempts = 8;  // names taken from under the run before it gives up the copy beside
 
 // Why the last replaceFile failed, for the line after error 1.
 std::string problem;
@@ -103,8 +104,11 @@ enum BesideResult {
 // may just have renamed it over its source). A file system without locks leaves it
 // unguarded, as the folder lock does.
 int openBesideFile(const std::string& name) {
-    for (;;) {
+    for (int attempt = 0; attempt < BesideAttempts; ++attempt) {
         int fd = open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        // A symbolic link there is removed, never followed.
+        if (fd < 0 && errno == ELOOP && unlink(name.c_str()) == 0)
+            continue;
         if (fd < 0)
             return -1;
         int locked;
@@ -125,6 +129,7 @@ int openBesideFile(const std::string& name) {
         if (locked != 0 && !named)
             return -1;
     }
+    return -1;
 }
 
 // Copies `temp` into the file "tmpbra00.beside" in the directory of `target`,
