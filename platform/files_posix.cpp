@@ -294,6 +294,8 @@ bool copyIntoTarget(int text, const struct stat& textInfo, const char* temp, con
         return false;
     }
     bool copied = overwriteFrom(in, out, chunk);
+    if (!copied)
+        noteSystemProblem("writing the new text into it failed; its old text is back");
     bool restored = copied || overwriteFrom(old, out, chunk);
     close(in);
     close(out);
