@@ -3,6 +3,7 @@
 #include "platform/wintext.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,26 @@ bool copyIntoHandle(const std::wstring& from, HANDLE out) {
 // Why the last replaceFile failed, for the line after error 1.
 std::string problem;
 
+// True when the file `to` already has the access list `access` of `descriptor`,
+// byte for byte and as protected from inheritance: then it is left as it is (a
+// list set again is not always read back alike). `protectedList` tells the latter.
+bool sameAccessList(PSECURITY_DESCRIPTOR descriptor, PACL access, const std::wstring& to, bool& protectedList) {
+    SECURITY_DESCRIPTOR_CONTROL control = 0, ownControl = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorControl(descriptor, &control, &revision);
+    protectedList = control & SE_DACL_PROTECTED;
+    PACL own = nullptr;
+    PSECURITY_DESCRIPTOR ownDescriptor = nullptr;
+    if (GetNamedSecurityInfoW(to.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &own, nullptr,
+                              &ownDescriptor) != ERROR_SUCCESS)
+        return false;
+    GetSecurityDescriptorControl(ownDescriptor, &ownControl, &revision);
+    bool same = own && own->AclSize == access->AclSize && memcmp(own, access, access->AclSize) == 0 &&
+                (ownControl & SE_DACL_PROTECTED) == (control & SE_DACL_PROTECTED);
+    LocalFree(ownDescriptor);
+    return same;
+}
+
 // Gives the new file `to` the owner and group of `original`, as far as the system
 // allows (setting another owner takes the restore privilege an elevated run has),
 // and its access list (DACL), protected from inheritance as it was: the file's
@@ -92,14 +113,13 @@ bool keepOwner(const std::wstring& original, const std::wstring& to) {
     std::wstring name = to;
     // Apart, so an owner the account may not set does not keep the access list back.
     SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT, Owners, owner, group, nullptr, nullptr);
-    SECURITY_DESCRIPTOR_CONTROL control = 0;
-    DWORD revision = 0;
-    GetSecurityDescriptorControl(descriptor, &control, &revision);
-    SECURITY_INFORMATION inheritance =
-        control & SE_DACL_PROTECTED ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION;
-    if (access)
+    bool protectedList = false;
+    if (access && !sameAccessList(descriptor, access, to, protectedList)) {
+        SECURITY_INFORMATION inheritance =
+            protectedList ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION;
         SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | inheritance, nullptr, nullptr,
                               access, nullptr);
+    }
     LocalFree(descriptor);
     return true;
 }
