@@ -150,7 +150,9 @@ BesideResult replaceFromBeside(const std::wstring& from, const std::wstring& to,
     bool ok = copyIntoHandle(from, out);
     if (!CloseHandle(out))
         ok = false;
-    if (ok && keepOwner(to, name) && SetFileAttributesW(name.c_str(), attributes) && MoveFileExW(name.c_str(), to.c_str(), ReplaceFlags))
+    // The attributes first: wine shows a read-only file's access list otherwise.
+    if (ok && SetFileAttributesW(name.c_str(), attributes) && keepOwner(to, name) &&
+        MoveFileExW(name.c_str(), to.c_str(), ReplaceFlags))
         return BesideReplaced;
     SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(name.c_str());
@@ -224,9 +226,10 @@ bool replaceFile(const char* temp, const char* target, const FileIdentity* own) 
     DWORD attributes = before == INVALID_FILE_ATTRIBUTES ? FILE_ATTRIBUTE_NORMAL : keptAttributes(before);
     // The new text takes the target's attributes, as the POSIX side gives it the mode bits;
     // a read-only target is replaced all the same, as a rename there ignores the mode.
+    // The attributes first: wine shows a read-only file's access list otherwise.
+    SetFileAttributesW(from.c_str(), attributes);
     if (before != INVALID_FILE_ATTRIBUTES)
         keepOwner(to, from);
-    SetFileAttributesW(from.c_str(), attributes);
     if (attributes & FILE_ATTRIBUTE_READONLY)
         SetFileAttributesW(to.c_str(), keptAttributes(attributes & ~FILE_ATTRIBUTE_READONLY));
     // Checked once more right before the move: another program may have put a file of
