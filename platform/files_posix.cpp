@@ -282,7 +282,8 @@ bool prepareCopy(int text, const char* target, std::vector<char>& chunk, int& in
 bool copyIntoTarget(int text, const struct stat& textInfo, const char* temp, const char* target) {
     // One left by an earlier run may be the only copy of some file's old text.
     if (lstatExists(OldTextName)) {
-        noteProblem("'tmpbra01' is in the way: it may hold the old text of a file a run did not finish");
+        noteProblem("'tmpbra01' is in the way, the old text of the file 'tmpbra01.name' names: copy it over "
+                    "that file, remove it, and run again");
         return false;
     }
     std::vector<char> chunk(CopyChunk);
