@@ -26,7 +26,11 @@ void takeFolderLock() {
         return;
     int reason = errno;
     reportError(ErrorFolderNotLockable, nullptr);
-    reportCause((std::string("the folder cannot be opened for its lock: ") + strerror(reason)).c_str());
+    // The system's reason where it gives one in errno (Windows does not).
+    std::string cause = "the folder cannot be opened for its lock";
+    if (reason != 0)
+        cause += std::string(": ") + strerror(reason);
+    reportCause(cause.c_str());
     fatalExit(ExitResource);
 }
 

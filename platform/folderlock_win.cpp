@@ -1,6 +1,7 @@
 // The lock that keeps two runs from sharing one folder's "tmpbra00" at once, on Windows.
 #include "platform/platform.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -36,8 +37,11 @@ FolderLock lockWorkingFolder() {
     // A mutex the system hands on when its owner ends, however it ends (an abandoned
     // wait still makes this run the owner). The handle stays open to the end of the run.
     std::wstring name = folderMutexName(L"Global\\");
-    if (name.empty())
+    if (name.empty()) {
+        // The reason is the system's last error, not errno: none is given.
+        errno = 0;
         return FolderLockRefused;
+    }
     HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
     // Without the global name space (a restricted session), runs of one session still exclude each other.
     if (!mutex)

@@ -47,7 +47,7 @@ int runProgram(const char* program, const char* const* argv);
 enum FolderLock {
     FolderLockTaken,        // held until the process ends
     FolderLockUnsupported,  // the file system has no locks: the run goes unguarded
-    FolderLockRefused,      // the folder cannot be opened for its lock (errno says why)
+    FolderLockRefused,      // the folder cannot be opened for its lock (errno says why, 0 if unknown)
 };
 
 // Takes the lock on the current folder, waiting while another run holds it (saying
