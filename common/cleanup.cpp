@@ -8,6 +8,7 @@
 #include "common/messages.h"
 
 const char* const TempFileName = "tmpbra00";
+void (*removeTemporaryFile)() = nullptr;
 
 [[noreturn]] void fatalExit(int status) {
     closeStream(TagSlot);
@@ -15,8 +16,8 @@ const char* const TempFileName = "tmpbra00";
     // Only a file still being written is incomplete; a closed one may be needed.
     if (outputOpen) {
         closeStream(OutputSlot);
-        if (!optNoDelete)
-            remove(TempFileName);
+        if (!optNoDelete && removeTemporaryFile)
+            removeTemporaryFile();
     }
     throw ExitRequest{status};
 }

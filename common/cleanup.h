@@ -10,8 +10,13 @@ struct ExitRequest {
 // The temporary file every rewrite writes through.
 extern const char* const TempFileName;
 
-// Closes the open slot streams, removes "tmpbra00" if its stream was open and
-// "+nodelete" is off, then throws ExitRequest{status}. Never returns.
+// Removes the "tmpbra00" this run wrote, and nothing another program has put under
+// the name since: set by the module that writes it, which knows the file.
+extern void (*removeTemporaryFile)();
+
+// Closes the open slot streams, removes "tmpbra00" (through removeTemporaryFile)
+// if its stream was open and "+nodelete" is off, then throws ExitRequest{status}.
+// Never returns.
 [[noreturn]] void fatalExit(int status);
 
 // Closes every open stream (tag, source, output, trace) and clears its flag.

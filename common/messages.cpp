@@ -27,8 +27,10 @@ const char* const ErrorMessages[ErrorCount] = {
     "Label '%s' is defined more than once\n",
     "Can't remove file '%s'\n",
     "Can't rewrite file '%s', its old text is kept in 'tmpbra01'\n",
+    "'tmpbra01' holds the old text of '%s' from a run cut short: copy it over that file, then remove it\n",
+    "Can't lock this folder against other runs: make it readable, or run elsewhere\n",
 };
-static_assert(sizeof ErrorMessages / sizeof ErrorMessages[0] == ErrorCount && ErrorCount == 20, "a text for each error number");
+static_assert(sizeof ErrorMessages / sizeof ErrorMessages[0] == ErrorCount && ErrorCount == 22, "a text for each error number");
 
 const char* const WarningMessages[WarningCount] = {
     "",
@@ -66,6 +68,14 @@ void reportError(ErrorNumber n, const char* argument) {
     fputs("\n", stdout);
     fflush(stdout);
     lastError = n;
+}
+
+void reportCause(const char* cause) {
+    if (!cause || !*cause)
+        return;
+    fflush(stdout);
+    fprintf(stderr, "kelvad: %s\n", cause);
+    fflush(stderr);
 }
 
 void reportWarning(WarningNumber n, const char* argument) {

@@ -33,6 +33,8 @@ enum ErrorNumber {
     ErrorRedefinedLabel = 17,
     ErrorCannotRemove = 18,
     ErrorOldTextKept = 19,
+    ErrorOldTextLeft = 20,
+    ErrorFolderNotLockable = 21,
     ErrorCount,  // one past the last error number
 };
 
@@ -43,13 +45,17 @@ enum WarningNumber {
     WarningCount = 3,  // warning 2 is kept empty, as the table has it
 };
 
-extern const char* const ErrorMessages[ErrorCount];      // texts of errors 0 to 19
+extern const char* const ErrorMessages[ErrorCount];      // texts of errors 0 to 21
 extern const char* const WarningMessages[WarningCount];  // texts of warnings 0 to 2
 extern const char* const UsageLines[4];       // usage text pieces, null-terminated
 
 // Prints " Error : ", error n formatted with `argument` (may be null), the usage
 // text for error 9, then "\n"; records n in lastError. Flushed at once.
 void reportError(ErrorNumber n, const char* argument);
+
+// Writes "kelvad: <cause>" on standard error, the line after a numbered message
+// that cannot say why itself; nothing for a null or empty cause.
+void reportCause(const char* cause);
 
 // Prints " Warning : ", warning n formatted with `argument`, then "\n".
 void reportWarning(WarningNumber n, const char* argument);

@@ -10,6 +10,7 @@
 #include "driver/banner.h"
 #include "common/cleanup.h"
 #include "common/messages.h"
+#include "driver/runfolder.h"
 #include "driver/trace.h"
 
 namespace {
@@ -58,7 +59,11 @@ void setNoDelete(int, char**) { optNoDelete = 1; }
 void setNoLoop(int, char**) { optNoLoop = 1; }
 void setShrink(int, char**) { optShrink = 1; }
 void setComment(int, char**) { optComment = 1; }
-void startTrace(int count, char** words) { openTraceFile(count, words); }
+void startTrace(int count, char** words) {
+    // Another run's trace is never written over while it is written.
+    takeFolderLock();
+    openTraceFile(count, words);
+}
 void clearBanner(int, char**) { bannerOn = 0; }
 
 void clearBannerAndPassOn(int count, char** words) {

@@ -8,6 +8,7 @@
 #include "common/messages.h"
 #include "driver/options.h"
 #include "driver/passloop.h"
+#include "driver/runfolder.h"
 #include "platform/platform.h"
 #include "driver/trace.h"
 
@@ -24,8 +25,10 @@ int runKelvad(int argc, char** argv) {
     parseArgs(argc, argv);
     if (bannerOn)
         printBanner();
-    // From the first assembler run on, this run alone uses the folder's "tmpbra00".
-    lockWorkingFolder();
+    // From the first assembler run on (from the trace file's opening with "+info"),
+    // this run alone uses the folder's "tmpbra00", "tmpbra01" and "kelvad.ifo".
+    takeFolderLock();
+    refuseLeftoverOldText();
     runPasses();
     writeCheckpoint(EndCheckpoint);
     closeAll();

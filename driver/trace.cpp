@@ -7,6 +7,7 @@
 #include "driver/banner.h"
 #include "common/cleanup.h"
 #include "common/messages.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -21,7 +22,9 @@ void openTraceFile(int count, char** words) {
         fclose(traceStream);
         traceOn = 0;
     }
-    traceStream = fopen(TraceFileName, "wb");
+    // A file of this run's own: whatever stands under the name goes first, so a link
+    // (symbolic or hard) to a source never gets the trace; not handed to the assembler.
+    traceStream = openFreshOutput(TraceFileName);
     if (!traceStream) {
         reportError(ErrorNoTempFile, nullptr);
         fatalExit(ExitResource);

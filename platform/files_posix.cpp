@@ -2,14 +2,19 @@
 #include "platform/platform.h"
 #include "platform/storage.h"
 
+#include "platform/oldtext.h"
+#include "platform/properties.h"
+
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -19,7 +24,19 @@
 namespace {
 
 constexpr size_t CopyChunk = 1 << 16;  // bytes moved per read when a rename is refused
-const char* const OldTextName = "tmpbra01";  // the old text of a source while the new is copied into it
+const char* const BesideName = "tmpbra00.beside";  // the copy beside a source on another file system
+constexpr int BesideAttempts = 8;  // names taken from under the run before it gives up the copy beside
+
+// Why the last replaceFile failed, for the line after error 1.
+std::string problem;
+
+void noteProblem(const std::string& what) {
+    problem = what;
+}
+
+void noteSystemProblem(const char* what) {
+    problem = std::string(what) + ": " + strerror(errno);
+}
 
 // Flushes the directory holding `path`, so a rename into it survives a power cut.
 // Nothing depends on it succeeding: either name then leads to a complete text.
@@ -32,6 +49,12 @@ void flushDirectoryOf(const char* path) {
         return;
     fsync(fd);
     close(fd);
+}
+
+// True when something stands under `name` (or it cannot be told).
+bool lstatExists(const char* name) {
+    struct stat info;
+    return lstat(name, &info) == 0 || errno != ENOENT;
 }
 
 // True while `name` is still the file `info` describes: another program may put a
@@ -74,32 +97,77 @@ enum BesideResult {
     BesideFailed,    // the copy failed (a full disk, say): writing into the target would fail too
 };
 
-// Copies `temp` into a new file in the directory of `target`, with `mode`, and
-// renames it over `target` there: one step on the target's own file system.
-// Nothing is left behind unless the result is BesideReplaced.
+// Opens the one file `name` that copies beside a source in its folder go through,
+// emptied, or -1. A run killed during the copy leaves it, and the next copy there
+// takes it over: a lock on it tells a file in use from one left behind, and a file
+// found under the name after the lock must still be the one locked (the run before
+// may just have renamed it over its source). A file system without locks leaves it
+// unguarded, as the folder lock does.
+int openBesideFile(const std::string& name) {
+    for (int attempt = 0; attempt < BesideAttempts; ++attempt) {
+        int fd = open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        // A symbolic link there is removed, never followed.
+        if (fd < 0 && errno == ELOOP && unlink(name.c_str()) == 0)
+            continue;
+        if (fd < 0)
+            return -1;
+        int locked;
+        while ((locked = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+        }
+        struct stat info;
+        if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            close(fd);
+            return -1;
+        }
+        bool named = stillNamed(name.c_str(), info);
+        // Another name for the file (a hard link made there) must not see the copy.
+        if (named && info.st_nlink == 1 && ftruncate(fd, 0) == 0)
+            return fd;
+        if (named)
+            unlink(name.c_str());
+        close(fd);
+        if (locked != 0 && !named)
+            return -1;
+    }
+    return -1;
+}
+
+// Copies `temp` into the file "tmpbra00.beside" in the directory of `target`,
+// with `mode` and the target's other properties, and renames it over `target`
+// there: one step on the target's own file system. Nothing is left behind unless
+// the result is BesideReplaced.
 BesideResult replaceFromBeside(int text, const char* target, mode_t mode) {
     std::string name = target;
     size_t slash = name.rfind('/');
-    name = (slash == std::string::npos ? std::string() : name.substr(0, slash + 1)) + "tmpbra00.XXXXXX";
-    int fd = mkstemp(name.data());
-    if (fd < 0)
+    name = (slash == std::string::npos ? std::string() : name.substr(0, slash + 1)) + BesideName;
+    int fd = openBesideFile(name);
+    if (fd < 0) {
+        noteSystemProblem("no new file can go beside it");
         return BesideRefused;
+    }
     FILE* out = fdopen(fd, "wb");
     int reader = out && lseek(text, 0, SEEK_SET) == 0 ? dup(text) : -1;
     FILE* in = reader >= 0 ? fdopen(reader, "rb") : nullptr;
     if (!in && reader >= 0)
         close(reader);
-    bool ok = in && copyStreamBytes(in, out) && keepOwner(fd, target) && fchmod(fd, mode) == 0 &&
-              fflush(out) == 0 && flushDescriptor(fd);
+    bool ok = in && copyStreamBytes(in, out) && fflush(out) == 0 && keepOwner(fd, target) &&
+              fchmod(fd, mode) == 0 && keepProperties(target, fd, mode) && flushDescriptor(fd);
+    if (!ok)
+        noteSystemProblem("copying the text beside it failed");
     if (in)
         fclose(in);
+    // The rename comes before the close, which drops the lock on the name.
+    bool renamed = ok && rename(name.c_str(), target) == 0;
+    if (ok && !renamed)
+        noteSystemProblem("the copy beside it could not take its name");
+    if (!renamed)
+        unlink(name.c_str());
     if (out ? fclose(out) != 0 : close(fd) != 0)
         ok = false;
-    if (ok && rename(name.c_str(), target) == 0) {
+    if (renamed) {
         flushDirectoryOf(target);
         return BesideReplaced;
     }
-    unlink(name.c_str());
     return ok ? BesideRefused : BesideFailed;
 }
 
@@ -124,18 +192,49 @@ bool overwriteFrom(int in, int out, std::vector<char>& chunk) {
     return ftruncate(out, total) == 0 && flushDescriptor(out);
 }
 
+// Creates `name` afresh (whatever stood there goes) for reading and writing.
+int createFresh(const char* name) {
+    unlink(name);
+    return open(name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+}
+
+// Writes the name of the file whose old text "tmpbra01" will hold, flushed, so a
+// later run that finds "tmpbra01" can tell whose it is.
+bool noteOldTextOwner(const char* target) {
+    int fd = createFresh(OldTextOwnerName);
+    if (fd < 0)
+        return false;
+    std::string line = std::string(target) + "\n";
+    bool ok = writeDescriptor(fd, line.data(), line.size()) && flushDescriptor(fd);
+    return close(fd) == 0 && ok;
+}
+
+// Gives the whole, flushed copy its name "tmpbra01". The name was free when the
+// copy began, and other runs wait for the folder's lock.
+bool nameOldText() {
+    return !lstatExists(OldTextName) && rename(OldTextPartName, OldTextName) == 0;
+}
+
 // A flushed copy of the text of `fd` in "tmpbra01", open for reading; -1 if it
-// cannot be made (nothing is then left behind).
-int keepOldText(int fd, std::vector<char>& chunk) {
-    int old = open(OldTextName, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (old < 0)
+// cannot be made (nothing is then left behind). It is written under another name
+// and takes its own only when whole, so "tmpbra01" never holds a part of the old
+// text; the name of `target` goes before it, in "tmpbra01.name".
+int keepOldText(int fd, const char* target, std::vector<char>& chunk) {
+    if (!noteOldTextOwner(target)) {
+        noteSystemProblem("'tmpbra01.name' cannot be written");
+        unlink(OldTextOwnerName);
         return -1;
-    if (overwriteFrom(fd, old, chunk)) {
+    }
+    int old = createFresh(OldTextPartName);
+    if (old >= 0 && overwriteFrom(fd, old, chunk) && nameOldText()) {
         flushDirectoryOf(OldTextName);
         return old;
     }
-    close(old);
-    unlink(OldTextName);
+    noteSystemProblem("the copy of its old text in 'tmpbra01' cannot be made");
+    if (old >= 0)
+        close(old);
+    unlink(OldTextPartName);
+    unlink(OldTextOwnerName);
     return -1;
 }
 
@@ -155,11 +254,19 @@ void holdStopSignals(sigset_t* saved) {
 // nothing left open or behind, where it cannot be done.
 bool prepareCopy(int text, const char* target, std::vector<char>& chunk, int& in, int& out, int& old) {
     struct stat info;
+    struct stat targetInfo;
     in = dup(text);
     out = in < 0 ? -1 : open(target, O_RDWR | O_CLOEXEC);
     old = -1;
-    if (out >= 0 && fstat(in, &info) == 0 && reserveSpace(out, info.st_size) && (old = keepOldText(out, chunk)) >= 0)
+    // Writing into the file would give its other names the new text too.
+    if (out >= 0 && fstat(out, &targetInfo) == 0 && targetInfo.st_nlink > 1)
+        noteProblem("it has other hard links, which would get the new text too");
+    else if (out >= 0 && fstat(in, &info) == 0 && !reserveSpace(out, info.st_size))
+        noteSystemProblem("no room can be reserved for the new text");
+    else if (out >= 0 && fstat(in, &info) == 0 && (old = keepOldText(out, target, chunk)) >= 0)
         return true;
+    else if (out < 0)
+        noteSystemProblem("it cannot be opened for writing");
     for (int fd : {in, out})
         if (fd >= 0)
             close(fd);
@@ -174,9 +281,11 @@ bool prepareCopy(int text, const char* target, std::vector<char>& chunk, int& in
 // "tmpbra01" keeps its old text.
 bool copyIntoTarget(int text, const struct stat& textInfo, const char* temp, const char* target) {
     // One left by an earlier run may be the only copy of some file's old text.
-    struct stat info;
-    if (lstat(OldTextName, &info) == 0 || errno != ENOENT)
+    if (lstatExists(OldTextName)) {
+        noteProblem("'tmpbra01' is in the way, the old text of the file 'tmpbra01.name' names: copy it over "
+                    "that file, remove it, and run again");
         return false;
+    }
     std::vector<char> chunk(CopyChunk);
     sigset_t saved;
     holdStopSignals(&saved);
@@ -186,12 +295,17 @@ bool copyIntoTarget(int text, const struct stat& textInfo, const char* temp, con
         return false;
     }
     bool copied = overwriteFrom(in, out, chunk);
+    if (!copied)
+        noteSystemProblem("writing the new text into it failed; its old text is back");
     bool restored = copied || overwriteFrom(old, out, chunk);
     close(in);
     close(out);
     close(old);
-    if (restored)
+    if (restored) {
         unlink(OldTextName);
+        unlink(OldTextOwnerName);
+        flushDirectoryOf(OldTextName);
+    }
     if (copied && stillNamed(temp, textInfo))
         unlink(temp);
     sigprocmask(SIG_SETMASK, &saved, nullptr);
@@ -235,8 +349,16 @@ bool replaceWithText(int text, const struct stat& textInfo, const char* temp, co
         mode = info.st_mode & 07777;
         keepOwner(text, target);
         fchmod(text, mode);
+        if (!keepProperties(target, text, mode)) {
+            noteProblem("its access control list can be neither copied nor made up for");
+            return false;
+        }
     }
-    if (!flushDescriptor(text) || !stillNamed(temp, textInfo))
+    if (!flushDescriptor(text)) {
+        noteSystemProblem("the new text cannot be flushed to the disk");
+        return false;
+    }
+    if (!stillNamed(temp, textInfo))
         return false;
     if (rename(temp, target) == 0) {
         flushDirectoryOf(target);
@@ -260,7 +382,19 @@ bool replaceWithText(int text, const struct stat& textInfo, const char* temp, co
 
 }  // namespace
 
+std::string replaceProblem() {
+    return problem;
+}
+
+void removeOwnFile(const char* name, const FileIdentity& own) {
+    struct stat info;
+    if (lstat(name, &info) == 0 && own.device == static_cast<unsigned long long>(info.st_dev) &&
+        own.index == static_cast<unsigned long long>(info.st_ino))
+        unlink(name);
+}
+
 bool replaceFile(const char* temp, const char* target, const FileIdentity* own) {
+    problem.clear();
     // Everything but the rename itself works on the file opened here, never again
     // on its name, so a file put under the name meanwhile is found out.
     int text = open(temp, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);

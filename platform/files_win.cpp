@@ -3,6 +3,7 @@
 #include "platform/wintext.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -73,19 +74,52 @@ bool copyIntoHandle(const std::wstring& from, HANDLE out) {
     return ok && FlushFileBuffers(out);
 }
 
+// Why the last replaceFile failed, for the line after error 1.
+std::string problem;
+
+// True when the file `to` already has the access list `access` of `descriptor`,
+// byte for byte and as protected from inheritance: then it is left as it is (a
+// list set again is not always read back alike). `protectedList` tells the latter.
+bool sameAccessList(PSECURITY_DESCRIPTOR descriptor, PACL access, const std::wstring& to, bool& protectedList) {
+    SECURITY_DESCRIPTOR_CONTROL control = 0, ownControl = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorControl(descriptor, &control, &revision);
+    protectedList = control & SE_DACL_PROTECTED;
+    PACL own = nullptr;
+    PSECURITY_DESCRIPTOR ownDescriptor = nullptr;
+    if (GetNamedSecurityInfoW(to.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &own, nullptr,
+                              &ownDescriptor) != ERROR_SUCCESS)
+        return false;
+    GetSecurityDescriptorControl(ownDescriptor, &ownControl, &revision);
+    bool same = own && own->AclSize == access->AclSize && memcmp(own, access, access->AclSize) == 0 &&
+                (ownControl & SE_DACL_PROTECTED) == (control & SE_DACL_PROTECTED);
+    LocalFree(ownDescriptor);
+    return same;
+}
+
 // Gives the new file `to` the owner and group of `original`, as far as the system
-// allows (setting another owner takes the restore privilege an elevated run has).
-// Always true: a refusal keeps the run's own owner.
+// allows (setting another owner takes the restore privilege an elevated run has),
+// and its access list (DACL), protected from inheritance as it was: the file's
+// rights travel with it. Always true: a refusal keeps what the new file has.
 bool keepOwner(const std::wstring& original, const std::wstring& to) {
-    constexpr SECURITY_INFORMATION Parts = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION;
+    constexpr SECURITY_INFORMATION Owners = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION;
     PSID owner = nullptr;
     PSID group = nullptr;
+    PACL access = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoW(original.c_str(), SE_FILE_OBJECT, Parts, &owner, &group, nullptr, nullptr,
-                              &descriptor) != ERROR_SUCCESS)
+    if (GetNamedSecurityInfoW(original.c_str(), SE_FILE_OBJECT, Owners | DACL_SECURITY_INFORMATION, &owner, &group,
+                              &access, nullptr, &descriptor) != ERROR_SUCCESS)
         return true;
     std::wstring name = to;
-    SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT, Parts, owner, group, nullptr, nullptr);
+    // Apart, so an owner the account may not set does not keep the access list back.
+    SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT, Owners, owner, group, nullptr, nullptr);
+    bool protectedList = false;
+    if (access && !sameAccessList(descriptor, access, to, protectedList)) {
+        SECURITY_INFORMATION inheritance =
+            protectedList ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION;
+        SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | inheritance, nullptr, nullptr,
+                              access, nullptr);
+    }
     LocalFree(descriptor);
     return true;
 }
@@ -116,7 +150,9 @@ BesideResult replaceFromBeside(const std::wstring& from, const std::wstring& to,
     bool ok = copyIntoHandle(from, out);
     if (!CloseHandle(out))
         ok = false;
-    if (ok && keepOwner(to, name) && SetFileAttributesW(name.c_str(), attributes) && MoveFileExW(name.c_str(), to.c_str(), ReplaceFlags))
+    // The attributes first: wine shows a read-only file's access list otherwise.
+    if (ok && SetFileAttributesW(name.c_str(), attributes) && keepOwner(to, name) &&
+        MoveFileExW(name.c_str(), to.c_str(), ReplaceFlags))
         return BesideReplaced;
     SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(name.c_str());
@@ -167,7 +203,21 @@ bool stillOurs(const char* temp, const FileIdentity* own) {
 
 }  // namespace
 
+std::string replaceProblem() {
+    return problem;
+}
+
+void removeOwnFile(const char* name, const FileIdentity& own) {
+    FileIdentity now;
+    if (identifyFile(name, now) != FileRegular || !sameFile(now, own))
+        return;
+    std::wstring wide = widen(name);
+    SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(wide.c_str());
+}
+
 bool replaceFile(const char* temp, const char* target, const FileIdentity* own) {
+    problem.clear();
     std::wstring from = widen(temp);
     std::wstring to = widen(target);
     if (!stillOurs(temp, own) || !flushFileByName(from))
@@ -176,9 +226,10 @@ bool replaceFile(const char* temp, const char* target, const FileIdentity* own) 
     DWORD attributes = before == INVALID_FILE_ATTRIBUTES ? FILE_ATTRIBUTE_NORMAL : keptAttributes(before);
     // The new text takes the target's attributes, as the POSIX side gives it the mode bits;
     // a read-only target is replaced all the same, as a rename there ignores the mode.
+    // The attributes first: wine shows a read-only file's access list otherwise.
+    SetFileAttributesW(from.c_str(), attributes);
     if (before != INVALID_FILE_ATTRIBUTES)
         keepOwner(to, from);
-    SetFileAttributesW(from.c_str(), attributes);
     if (attributes & FILE_ATTRIBUTE_READONLY)
         SetFileAttributesW(to.c_str(), keptAttributes(attributes & ~FILE_ATTRIBUTE_READONLY));
     // Checked once more right before the move: another program may have put a file of
@@ -195,6 +246,8 @@ bool replaceFile(const char* temp, const char* target, const FileIdentity* own) 
     // half written (no space can be reserved there in advance without changing its
     // length): the target stays as it is and "tmpbra00" keeps the text.
     if (!replaced) {
+        problem = beside == BesideFailed ? "copying the text beside it failed"
+                                         : "it can be neither replaced in one step nor have a new file beside it";
         if (before != INVALID_FILE_ATTRIBUTES)
             SetFileAttributesW(to.c_str(), keptAttributes(before));
         return false;

@@ -8,11 +8,21 @@
 // ends, so messages are the same bytes everywhere; nothing to do on POSIX systems.
 void makeStandardStreamsBinary();
 
-// Installs `handler` for the console interrupt.
+// Installs `handler` for the stop requests: the console interrupt (SIGINT, Ctrl+C),
+// SIGTERM and SIGHUP (on Windows also Ctrl+Break and the console's close, log-off
+// and shut-down events, all handed on as SIGINT or SIGTERM).
 void installInterruptHandler(void (*handler)(int));
 
-// Sets the console interrupt to be ignored (first step of the handler).
+// Sets the stop requests to be ignored (first step of the handler).
 void ignoreInterrupt();
+
+// Kills the program that runProgram is running, with whatever it started, and
+// waits until it has ended; nothing when none runs. Safe inside the handler.
+void stopRunningProgram();
+
+// Ends the process as `signalNumber` would have ended it without a handler (on
+// Windows, with status 128 + the number). Safe inside the handler.
+[[noreturn]] void endBySignal(int signalNumber);
 
 // Makes a write beyond the file-size limit fail like any other write instead of
 // ending the process; programs started later get the default back.
@@ -33,10 +43,18 @@ void closeDescriptor(int fd);
 // exit code above INT_MAX, as an exception leaves); -1 if it could not be started.
 int runProgram(const char* program, const char* const* argv);
 
-// Takes the lock on the current folder, waiting while another run holds it, and
-// keeps it until the process ends, however it ends: the system drops it then,
-// so no stale lock is ever left. Runs sharing a folder share "tmpbra00".
-void lockWorkingFolder();
+// How taking the folder's lock went.
+enum FolderLock {
+    FolderLockTaken,        // held until the process ends
+    FolderLockUnsupported,  // the file system has no locks: the run goes unguarded
+    FolderLockRefused,      // the folder cannot be opened for its lock (errno says why, 0 if unknown)
+};
+
+// Takes the lock on the current folder, waiting while another run holds it (saying
+// so once on standard error), and keeps it until the process ends, however it
+// ends: the system drops it then, so no stale lock is ever left. Runs sharing a
+// folder share "tmpbra00".
+FolderLock lockWorkingFolder();
 
 // What a file is, whatever name reaches it: the device (volume serial number on
 // Windows) and the inode (file index) of the file itself, links followed.
@@ -89,3 +107,17 @@ bool replaceFile(const char* temp, const char* target, const FileIdentity* own =
 // names. True when no file stands under the name afterwards (also when none
 // did); false when it cannot be removed or is a directory.
 bool removeStaleFile(const char* name);
+
+// True when a run cut short during a copy into a source left "tmpbra01" in the
+// current folder; `owner` then gets the name of the source whose old text it
+// holds (empty when that is not known). Without one, removes what such a run
+// may have left around it. Call it holding the folder's lock.
+bool findLeftoverOldText(std::string& owner);
+
+// The cause of the last failed replaceFile, in words for a line on standard
+// error ("it has other hard links, ..."); empty when none is known.
+std::string replaceProblem();
+
+// Removes the file `name` only while it is still the file `own`: a file another
+// program has put under the name since is left alone.
+void removeOwnFile(const char* name, const FileIdentity& own);

@@ -20,6 +20,19 @@ namespace {
 
 const char* const ShellPath = "/bin/sh";
 
+// The assembler while it runs, for the stop handler; 0 when none runs. Its process
+// group is its own, so a kill reaches whatever it started too.
+volatile sig_atomic_t runningChild = 0;
+
+// The signals that stop a run: Ctrl-C, a build tool stopping a job, a closed terminal.
+const int StopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void stopSignalSet(sigset_t* set) {
+    sigemptyset(set);
+    for (int signalNumber : StopSignals)
+        sigaddset(set, signalNumber);
+}
+
 // A file that the system refused to start is given to the shell only when it
 // looks like text: a NUL in its first line marks a binary (as a shell also judges),
 // which the shell would read as commands.
@@ -70,12 +83,38 @@ void makeStandardStreamsBinary() {
 void installInterruptHandler(void (*handler)(int)) {
     struct sigaction action = {};
     action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    // One stop at a time: the others wait while the handler runs, then find it ignoring them.
+    stopSignalSet(&action.sa_mask);
+    for (int signalNumber : StopSignals)
+        sigaction(signalNumber, &action, nullptr);
 }
 
 void ignoreInterrupt() {
-    signal(SIGINT, SIG_IGN);
+    for (int signalNumber : StopSignals)
+        signal(signalNumber, SIG_IGN);
+}
+
+void stopRunningProgram() {
+    pid_t child = runningChild;
+    if (child <= 0)
+        return;
+    // Its files must not outlive this run: a later run would read its tag file.
+    kill(-child, SIGKILL);
+    kill(child, SIGKILL);
+    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    runningChild = 0;
+}
+
+[[noreturn]] void endBySignal(int signalNumber) {
+    // The status a shell shows for the signal (143 for SIGTERM), as without a handler.
+    signal(signalNumber, SIG_DFL);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, signalNumber);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    raise(signalNumber);
+    _exit(128 + signalNumber);
 }
 
 void ignoreFileSizeSignal() {
@@ -122,7 +161,14 @@ int runProgram(const char* program, const char* const* argv) {
     sigemptyset(&defaults);
     sigaddset(&defaults, SIGXFSZ);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    // The stop signals wait until the child is known to the handler; the child gets
+    // the mask as it was, and a process group of its own, which the handler kills.
+    sigset_t stops, saved;
+    stopSignalSet(&stops);
+    sigprocmask(SIG_BLOCK, &stops, &saved);
+    posix_spawnattr_setsigmask(&attributes, &saved);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
     pid_t child;
     int failure = posix_spawn(&child, path.c_str(), nullptr, &attributes, childArgv.data(), environ);
     if (failure == ENOEXEC && looksLikeScript(path)) {
@@ -133,13 +179,18 @@ int runProgram(const char* program, const char* const* argv) {
         failure = posix_spawn(&child, ShellPath, nullptr, &attributes, childArgv.data(), environ);
     }
     posix_spawnattr_destroy(&attributes);
+    if (failure == 0)
+        runningChild = child;
+    sigprocmask(SIG_SETMASK, &saved, nullptr);
     if (failure != 0)
         return -1;
     int status;
-    while (waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR)
-            return -1;
+    int waited;
+    while ((waited = waitpid(child, &status, 0)) < 0 && errno == EINTR) {
     }
+    runningChild = 0;
+    if (waited < 0)
+        return -1;
     if (WIFSIGNALED(status))
         return 128 + WTERMSIG(status);
     return WEXITSTATUS(status);

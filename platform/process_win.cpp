@@ -21,17 +21,42 @@ void (*interruptHandler)(int) = nullptr;
 HANDLE mainThread = nullptr;  // suspended while the handler runs, as a signal stops it on Linux
 DWORD mainThreadId = 0;
 std::atomic<bool> interruptTaken{false};  // set once: later events are ignored
+// The assembler while it runs (null otherwise), and the job that holds it and whatever it
+// starts: the job is closed with this process, however it ends, and takes them with it.
+std::atomic<HANDLE> runningChild{nullptr};
+HANDLE childJob = nullptr;
 
-// The console calls this on a thread of its own; the run stops where it is, as under a signal.
+// The console calls this on a thread of its own; the run stops where it is, as under a
+// signal. Ctrl+C and Ctrl+Break are the interrupt; a closed console, a log-off and a
+// shut-down are the stop requests that SIGHUP and SIGTERM are on POSIX systems.
 BOOL WINAPI onConsoleEvent(DWORD event) {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
+    int signalNumber = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? SIGINT : SIGTERM;
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT &&
+        event != CTRL_LOGOFF_EVENT && event != CTRL_SHUTDOWN_EVENT)
         return FALSE;
     if (interruptTaken.exchange(true) || !interruptHandler)
         return TRUE;
     if (mainThread && GetCurrentThreadId() != mainThreadId)
         SuspendThread(mainThread);
-    interruptHandler(SIGINT);
+    interruptHandler(signalNumber);
     return TRUE;
+}
+
+// The job every assembler run goes into: killed when its last handle closes, which is
+// when this process ends. Null where the system refuses one.
+HANDLE assemblerJob() {
+    if (childJob)
+        return childJob;
+    childJob = CreateJobObjectW(nullptr, nullptr);
+    if (!childJob)
+        return nullptr;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(childJob, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        CloseHandle(childJob);
+        childJob = nullptr;
+    }
+    return childJob;
 }
 
 bool isProgramFile(const std::wstring& path) {
@@ -105,6 +130,20 @@ void ignoreInterrupt() {
     interruptTaken = true;
 }
 
+void stopRunningProgram() {
+    HANDLE child = runningChild.exchange(nullptr);
+    if (!child)
+        return;
+    if (childJob)
+        TerminateJobObject(childJob, STATUS_CONTROL_C_EXIT);
+    TerminateProcess(child, STATUS_CONTROL_C_EXIT);
+    WaitForSingleObject(child, INFINITE);
+}
+
+[[noreturn]] void endBySignal(int signalNumber) {
+    exitAtOnce(128 + signalNumber);
+}
+
 // Windows has no file-size signal: a write beyond a quota simply fails.
 void ignoreFileSizeSignal() {
 }
@@ -148,12 +187,22 @@ int runProgram(const char* program, const char* const* argv) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION child = {};
-    // The child inherits the console and the standard handles, so its output interleaves with ours.
-    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &child))
+    // The child inherits the console and the standard handles, so its output interleaves with
+    // ours. It starts suspended, so that it is in the job before it can start anything.
+    HANDLE job = assemblerJob();
+    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE, job ? CREATE_SUSPENDED : 0,
+                        nullptr, nullptr, &startup, &child))
         return -1;
+    if (job)
+        AssignProcessToJobObject(job, child.hProcess);
+    runningChild = child.hProcess;
+    if (job)
+        ResumeThread(child.hThread);
     CloseHandle(child.hThread);
     WaitForSingleObject(child.hProcess, INFINITE);
+    // A handler that took the child waits for it itself and then ends the run.
+    if (!runningChild.exchange(nullptr))
+        Sleep(INFINITE);
     DWORD code = UnfitExitCode;
     GetExitCodeProcess(child.hProcess, &code);
     CloseHandle(child.hProcess);

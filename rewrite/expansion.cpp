@@ -28,8 +28,15 @@ const size_t GeneratedCommentSize = strlen(GeneratedComment);
 }
 
 int takeLabel() {
-    if (++labelNo > LastLabelNo)
-        failExpansion(ErrorTooManyBranches);
+    if (++labelNo > LastLabelNo) {
+        reportError(ErrorTooManyBranches, nullptr);
+        // The design's text cannot say it: most often an earlier run's label.
+        if (labelLimitFile())
+            reportCause((std::string("'") + labelLimitFile() +
+                         "' holds a label \"..lopN:\" numbered 65535 or higher, and label numbers go on from it")
+                            .c_str());
+        fatalExit(ExitSource);
+    }
     noteLabelTaken(labelNo);
     return labelNo;
 }

@@ -1,9 +1,12 @@
 // The generated labels this run has written, and which of them stand within reach of their branches.
 #include "rewrite/labelbook.h"
 
+#include <string>
 #include <vector>
 
 namespace {
+
+std::string limitFile;  // the file whose label numbering reached the limit
 
 // A branch reaches 127 bytes forward, and a branch line is at most 3 bytes long:
 // the first line of a chain of up to this many more lines still reaches the
@@ -45,4 +48,13 @@ void forgetOwnLabels() {
     labelStates.assign(LabelCount, NotOurs);
     chainLabel = 0;
     chainLines = 0;
+    limitFile.clear();
+}
+
+void noteLabelLimitFile(const char* fileName) {
+    limitFile = fileName;
+}
+
+const char* labelLimitFile() {
+    return limitFile.empty() ? nullptr : limitFile.c_str();
 }

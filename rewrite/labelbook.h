@@ -15,3 +15,10 @@ bool isNearOwnLabel(int number);
 
 // Forgets every label noted so far (a new run, or a test).
 void forgetOwnLabels();
+
+// Notes that the label numbering of this run went on from a "..lopN:" line of
+// `fileName` whose number reached 65535, so error 13 can say where it came from.
+void noteLabelLimitFile(const char* fileName);
+
+// The file noted by noteLabelLimitFile, or null when the limit was reached otherwise.
+const char* labelLimitFile();

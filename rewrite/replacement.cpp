@@ -23,6 +23,12 @@ bool stillLeadsTo(const char* name, bool known, const FileIdentity& identity) {
     return !known || (identifyFile(name, now) == FileRegular && sameFile(now, identity));
 }
 
+// Removes "tmpbra00" while it is the file this run wrote.
+void removeTemporaryWritten() {
+    if (temporaryKnown)
+        removeOwnFile(TempFileName, temporaryWritten);
+}
+
 }  // namespace
 
 void openSource(const char* fileName) {
@@ -36,6 +42,7 @@ void openSource(const char* fileName) {
 }
 
 void openTemporary() {
+    removeTemporaryFile = removeTemporaryWritten;
     FILE* stream = openFreshOutput(TempFileName);
     if (!stream) {
         reportError(ErrorNoTempFile, nullptr);
@@ -56,7 +63,7 @@ void closeSourceChecked() {
 void abandonFile() {
     closeSourceChecked();
     closeStream(OutputSlot);
-    remove(TempFileName);
+    removeTemporaryWritten();
 }
 
 void putTemporaryInPlace(const char* fileName) {
@@ -81,5 +88,6 @@ void putTemporaryInPlace(const char* fileName) {
         fatalExit(ExitResource);
     }
     reportError(ErrorCannotCreate, fileName);
+    reportCause(replaceProblem().c_str());
     fatalExit(ExitSource);
 }

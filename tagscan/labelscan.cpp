@@ -68,6 +68,8 @@ void searchOnce(const std::string& name) {
     }
     if (highest > labelNo)
         labelNo = highest;
+    if (highest == LastLabelNo)
+        noteLabelLimitFile(name.c_str());
 }
 
 // The number of a target that names a label as this tool writes it ("..lop" and

@@ -65,19 +65,6 @@ work=$(new_work intruder)
 program A BEQ 300 130 >"$work/a.qsm"
 awk 'BEGIN { for (i = 0; i < 100000; i++) printf "; filler line %d, long enough to take a while\n", i }' >>"$work/a.qsm"
 cp "$work/a.qsm" "$scratch/a.before"
-(cd "$work" && exec -a kelvad "$kelvad" a.qsm -. -COUNT1) >"$work.stdout" 2>/dev/null </dev/null &
-run=$!
-# perl renames at once, where a fork of mv might come too late.
-perl -e 'chdir $ARGV[1]; while (kill 0, $ARGV[0]) {
-  if (rename "tmpbra00", "stolen") { open my $f, ">", "tmpbra00"; print $f "intruder\n"; last } }' "$run" "$work"
-wait "$run"
-status=$?
-if [ ! -e "$work/stolen" ]; then
-  echo "skipped: the rewrite ended before the other file could take the name"
-else
-  check_equal "intruder: status" 3 "$status"
-  check_equal "intruder: message" " Error : Can't create Tmporary file" "$(grep Error "$work.stdout")"
-  check_same_file "intruder: source" "$scratch/a.before" "$work/a.qsm"
-  check_text "intruder: the other file" "$work/tmpbra00" $'intruder\n'
-fi
+run_with_intruder "$work" a.qsm -. -COUNT1
+check_intruder 3 " Error : Can't create Tmporary file" "$scratch/a.before" "$work/a.qsm"
 finish

@@ -88,9 +88,10 @@ for setting in bind locked; do
 done
 
 # The copy fails and so does putting the old text back (every write from the
-# second on): error 19 names the source, "tmpbra01" holds its old text.
+# third on: the first two are the source's name and its old text): error 19
+# names the source, "tmpbra01" holds its old text.
 setup_bind broken
-(cd "$work" && LD_PRELOAD=$injector KELVAD_FAULT=write:2- exec -a kelvad "$kelvad" prog.qsm -.) >"$work.stdout" 2>/dev/null </dev/null
+(cd "$work" && LD_PRELOAD=$injector KELVAD_FAULT=write:3- exec -a kelvad "$kelvad" prog.qsm -.) >"$work.stdout" 2>/dev/null </dev/null
 check_equal "copy and undoing fail: status" 1 "$?"
 check_text "copy and undoing fail: message" "$work.stdout" \
   " Error : Can't rewrite file 'prog.qsm', its old text is kept in 'tmpbra01'"$'\n\n'

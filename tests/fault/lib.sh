@@ -78,6 +78,34 @@ run_kelvad() {
   status=$?
 }
 
+# run_with_intruder WORK ARGS...: runs kelvad in WORK while another program, taking
+# no lock, renames the run's "tmpbra00" to "stolen" as soon as it appears and puts a
+# file of its own there holding "intruder"; sets $status.
+run_with_intruder() {
+  local work=$1 run
+  shift
+  (cd "$work" && exec -a kelvad "$kelvad" "$@") >"$work.stdout" 2>/dev/null </dev/null &
+  run=$!
+  # perl renames at once, where a fork of mv might come too late.
+  perl -e 'chdir $ARGV[1]; while (kill 0, $ARGV[0]) {
+    if (rename "tmpbra00", "stolen") { open my $f, ">", "tmpbra00"; print $f "intruder\n"; last } }' "$run" "$work"
+  wait "$run"
+  status=$?
+}
+
+# check_intruder STATUS ERROR_LINE BEFORE SOURCE: after run_with_intruder in $work,
+# the run's status and message, SOURCE as BEFORE, the other program's file as it put it.
+check_intruder() {
+  if [ ! -e "$work/stolen" ]; then
+    echo "skipped: the rewrite ended before the other file could take the name"
+    return
+  fi
+  check_equal "intruder: status" "$1" "$status"
+  check_equal "intruder: message" "$2" "$(grep Error "$work.stdout")"
+  check_same_file "intruder: source" "$3" "$4"
+  check_text "intruder: the other program's file" "$work/tmpbra00" $'intruder\n'
+}
+
 # The closing line: checks run and failed; the exit status of the test.
 finish() {
   echo "$((checks - failures)) passed, $failures failed"

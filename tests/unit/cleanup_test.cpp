@@ -27,6 +27,7 @@ protected:
     }
     void TearDown() override {
         closeAll();
+        removeTemporaryFile = nullptr;
         initGlobals();
         fs::current_path(home);
         fs::remove_all(scratch);
@@ -68,6 +69,7 @@ protected:
 
 TEST_F(Cleanup, FatalExitClosesTheSlotsAndRemovesAnOpenTemporaryFile) {
     openAllSlots();
+    removeTemporaryFile = [] { remove(TempFileName); };
     EXPECT_EQ(fatalStatus(3), 3);
     EXPECT_FALSE(fs::exists(TempFileName));
     EXPECT_TRUE(fs::exists("prog.qsm"));
@@ -79,6 +81,7 @@ TEST_F(Cleanup, FatalExitClosesTheSlotsAndRemovesAnOpenTemporaryFile) {
 
 TEST_F(Cleanup, NoDeleteKeepsTheTemporaryFile) {
     openAllSlots();
+    removeTemporaryFile = [] { remove(TempFileName); };
     optNoDelete = 1;
     EXPECT_EQ(fatalStatus(1), 1);
     EXPECT_TRUE(fs::exists(TempFileName));

@@ -235,3 +235,39 @@ TEST_F(PlatformFiles, ReplaceWritesIntoTheTargetWhenItsDirectoryIsLocked) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PlatformFiles, OnlyTheFileWrittenIsRemovedByIdentity) {
+    writeFile("tmpbra00", "ours\n");
+    FileIdentity ours;
+    ASSERT_EQ(identifyFile("tmpbra00", ours), FileRegular);
+    // Another program's file under the name stays.
+    fs::rename("tmpbra00", "stolen");
+    writeFile("tmpbra00", "theirs\n");
+    removeOwnFile("tmpbra00", ours);
+    EXPECT_EQ(readFile("tmpbra00"), "theirs\n");
+    fs::remove("tmpbra00");
+    fs::rename("stolen", "tmpbra00");
+    removeOwnFile("tmpbra00", ours);
+    EXPECT_FALSE(fs::exists("tmpbra00"));
+}
+
+TEST_F(PlatformFiles, ALeftoverOldTextIsFoundWithItsOwner) {
+    std::string owner = "stale";
+    writeFile("tmpbra01.part", "part\n");
+    writeFile("tmpbra01.name", "lost.qsm\n");
+    // Without "tmpbra01" its companions are stale and go.
+    EXPECT_FALSE(findLeftoverOldText(owner));
+    EXPECT_FALSE(fs::exists("tmpbra01.part"));
+    EXPECT_FALSE(fs::exists("tmpbra01.name"));
+    writeFile("tmpbra01", "old\n");
+    EXPECT_TRUE(findLeftoverOldText(owner));
+    EXPECT_EQ(owner, "");
+    writeFile("tmpbra01.name", "sub/inc.qsm\n");
+    EXPECT_TRUE(findLeftoverOldText(owner));
+    EXPECT_EQ(owner, "sub/inc.qsm");
+    EXPECT_EQ(readFile("tmpbra01"), "old\n");
+}
+
+}  // namespace

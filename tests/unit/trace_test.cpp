@@ -3,12 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include <sys/resource.h>
 
 #include "common/globals.h"
 #include "common/cleanup.h"
@@ -91,12 +94,39 @@ TEST_F(Trace, NoCheckpointWithoutTrace) {
 }
 
 TEST_F(Trace, UnwritableHeaderEndsTheRunWithStatusTwoAfterParsing) {
-    fs::create_symlink("/dev/full", "kelvad.ifo");
-    EXPECT_EQ(parse({"+info", "prog.qsm", "-l"}), ExitCommandLine);
-    EXPECT_EQ(out, " Error : Can't create Tmporary file\n\n");
+    // A file-size limit of 0 fails the header's write as a full disk would.
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct rlimit none = saved;
+    none.rlim_cur = 0;
+    void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &none), 0);
+    int status = parse({"+info", "prog.qsm", "-l"});
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previous);
+    EXPECT_EQ(status, ExitCommandLine);
+    // The captured output is a file under the same limit: only the number is checked.
     // Parsing went on to the end: the vectors are complete.
     EXPECT_STREQ(argvPass[3], "prog.qsm");
     EXPECT_EQ(lastError, 2);
+}
+
+TEST_F(Trace, WhatStandsUnderTheNameIsReplacedNeverWrittenThrough) {
+    std::ofstream("source.qsm") << "\tNOP\n";
+    fs::create_symlink("source.qsm", "kelvad.ifo");
+    fs::create_hard_link("source.qsm", "other.qsm");
+    ASSERT_EQ(parse({"+info", "prog.qsm"}), NoExit);
+    EXPECT_FALSE(fs::is_symlink("kelvad.ifo"));
+    EXPECT_EQ(traceText(), Header + "+info prog.qsm " + Dashes + "KELVAD(1353)\n");
+    // A hard link goes the same way.
+    closeAll();
+    initGlobals();
+    fs::remove("kelvad.ifo");
+    fs::create_hard_link("source.qsm", "kelvad.ifo");
+    ASSERT_EQ(parse({"+info", "prog.qsm"}), NoExit);
+    std::ifstream in("source.qsm", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), "\tNOP\n");
+    EXPECT_EQ(fs::hard_link_count("source.qsm"), 2u);
 }
 
 }  // namespace
