@@ -27,8 +27,9 @@ const char* const ErrorMessages[ErrorCount] = {
     "Label '%s' is defined more than once\n",
     "Can't remove file '%s'\n",
     "Can't rewrite file '%s', its old text is kept in 'tmpbra01'\n",
+    "File '%s' has changed since 'torna' read it\n",
 };
-static_assert(sizeof ErrorMessages / sizeof ErrorMessages[0] == ErrorCount && ErrorCount == 20, "a text for each error number");
+static_assert(sizeof ErrorMessages / sizeof ErrorMessages[0] == ErrorCount && ErrorCount == 21, "a text for each error number");
 
 const char* const WarningMessages[WarningCount] = {
     "",

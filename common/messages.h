@@ -33,6 +33,7 @@ enum ErrorNumber {
     ErrorRedefinedLabel = 17,
     ErrorCannotRemove = 18,
     ErrorOldTextKept = 19,
+    ErrorFileChanged = 20,
     ErrorCount,  // one past the last error number
 };
 
@@ -43,7 +44,7 @@ enum WarningNumber {
     WarningCount = 3,  // warning 2 is kept empty, as the table has it
 };
 
-extern const char* const ErrorMessages[ErrorCount];      // texts of errors 0 to 19
+extern const char* const ErrorMessages[ErrorCount];      // texts of errors 0 to 20
 extern const char* const WarningMessages[WarningCount];  // texts of warnings 0 to 2
 extern const char* const UsageLines[4];       // usage text pieces, null-terminated
 

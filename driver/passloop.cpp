@@ -4,11 +4,13 @@
 #include <cstdio>
 #include <string>
 
+#include "common/errorlist.h"
 #include "common/globals.h"
 #include "common/lineio.h"
 #include "common/cleanup.h"
 #include "common/messages.h"
 #include "platform/platform.h"
+#include "rewrite/presenttext.h"
 #include "rewrite/rewritepass.h"
 #include "tagscan/labelscan.h"
 #include "tagscan/listedfiles.h"
@@ -18,6 +20,9 @@
 namespace {
 
 const char* const AssemblerName = "torna";
+constexpr int MaxReassemblies = 3;  // runs of one pass again, for files changed under it
+
+int reassemblies;  // of the pass under way
 
 // Runs the assembler; any result but 0 and 1 ends the tool with that status.
 void assembleOrExit(const char* const* argv) {
@@ -50,6 +55,36 @@ bool openTagFile() {
     return true;
 }
 
+// Notes how every file of the program stands before the pass's assembler run.
+void stampProgram() {
+    searchWorkingProgram();
+    stampFiles(searchedFileNames());
+    forgetStaleReport();
+}
+
+// Notes a listed file written or replaced while the assembler ran.
+void findChangedFiles() {
+    for (const SourceFileRecord* file = fileList.next; file; file = file->next)
+        if (changedSinceStamp(file->fileName))
+            noteStaleReport(file->fileName);
+}
+
+// True when a report of this pass describes another text than its file's
+// present one: the pass is assembled again, a few times at most, uncounted;
+// after that the run ends with error 20 (status 1).
+bool mustReassemble() {
+    if (staleReportFile().empty()) {
+        reassemblies = 0;
+        return false;
+    }
+    releaseFileList();
+    if (++reassemblies > MaxReassemblies) {
+        reportError(ErrorFileChanged, staleReportFile().c_str());
+        fatalExit(ExitSource);
+    }
+    return true;
+}
+
 }  // namespace
 
 void runPasses() {
@@ -59,6 +94,7 @@ void runPasses() {
         if (passCount == 0)
             return;
         removeOldTagFile();
+        stampProgram();
         assembleOrExit(argvPass);
         if (!openTagFile())
             return;
@@ -67,13 +103,20 @@ void runPasses() {
         // Before any listed file is read: a FIFO would block, and one file under
         // two names must be searched and rewritten once.
         checkListedFiles();
-        stopOnRedefinedLabels();
+        findChangedFiles();
+        if (mustReassemble())
+            continue;
         skipEarlierLabels();
+        stopOnGeneratedTargets();
         scanSources();
+        if (mustReassemble())
+            continue;
         if (optAsm)
             rewriteAsmSources();
         else
             rewriteSources();
+        if (mustReassemble())
+            continue;
         if (optNoLoop)
             return;
         --passCount;

@@ -18,6 +18,7 @@
 #include "rewrite/linesplit.h"
 #include "rewrite/mnemonics.h"
 #include "rewrite/output.h"
+#include "rewrite/presenttext.h"
 
 namespace {
 
@@ -68,7 +69,14 @@ const BranchError* nextHandledError(const BranchError* error, StructuredHandling
     return nullptr;
 }
 
+// A branch reaches 127 bytes forward and a branch line is at most 3 bytes long:
+// the first line of a chain this long still reaches the label behind its last.
+constexpr int MaxChainLines = 41;
+int chainLines;  // lines of the current chain so far, this one included
+
 // Adjacent errors with one target share a jump unless either line is unconditional.
+// A longer run of them is cut into chains that each reach their shared label,
+// so that no branch to a generated label is ever reported out of reach.
 void setChainFlags(const BranchError& error, const BranchError* next) {
     bool sameTarget = next && next->lineNo == error.lineNo + 1 && strcmp(next->target, error.target) == 0;
     if (sameTarget && error.mnemonicCode == UnconditionalCode) {
@@ -77,7 +85,8 @@ void setChainFlags(const BranchError& error, const BranchError* next) {
         return;
     }
     chainPrev = chainNext;
-    chainNext = sameTarget && next->mnemonicCode != UnconditionalCode ? 1 : 0;
+    chainLines = chainPrev ? chainLines + 1 : 1;
+    chainNext = sameTarget && next->mnemonicCode != UnconditionalCode && chainLines < MaxChainLines ? 1 : 0;
 }
 
 // The held lines while they still lie where the reader holds them: most
@@ -276,7 +285,20 @@ void finishFile(const char* fileName) {
     // rename, and the source is left as it was.
     std::string target = replaceableName(fileName);
     const FileIdentity* own = temporaryKnown ? &temporaryWritten : nullptr;
-    if (stillLeadsTo(target.c_str(), sourceKnown, sourceRead) && replaceFile(TempFileName, target.c_str(), own))
+    // Runs in other folders may share the file: the check and the replacement
+    // are one step for them. A file written since the assembler read it keeps
+    // its text, and the pass is assembled again.
+    lockFileToReplace(target.c_str());
+    if (changedSinceStamp(fileName)) {
+        unlockFileToReplace();
+        remove(TempFileName);
+        noteStaleReport(fileName);
+        return;
+    }
+    bool replaced =
+        stillLeadsTo(target.c_str(), sourceKnown, sourceRead) && replaceFile(TempFileName, target.c_str(), own);
+    unlockFileToReplace();
+    if (replaced)
         return;
     // Error 1 says that "tmpbra00" keeps the text: true only while it is ours.
     if (!stillLeadsTo(TempFileName, temporaryKnown, temporaryWritten)) {
