@@ -8,7 +8,16 @@
 namespace {
 
 std::map<std::string, FileStamp> stamps;  // by the name stamped
+std::map<std::string, FileStamp> searched;  // how each file stood when the label search read it
 std::string staleFile;
+
+// The stamp of `name`, or one that matches no file's when it cannot be examined.
+FileStamp stampOrNone(const char* name) {
+    FileStamp stamp{};
+    if (!stampFile(name, stamp))
+        stamp = FileStamp{};
+    return stamp;
+}
 
 }  // namespace
 
@@ -47,4 +56,19 @@ const std::string& staleReportFile() {
 
 void forgetStaleReport() {
     staleFile.clear();
+}
+
+void noteSearchedText(const std::string& name) {
+    searched[name] = stampOrNone(name.c_str());
+}
+
+bool searchedTextChanged(const std::string& name) {
+    auto found = searched.find(name);
+    return found != searched.end() && !sameStamp(found->second, stampOrNone(name.c_str()));
+}
+
+void noteOwnText(const char* name) {
+    auto found = searched.find(name);
+    if (found != searched.end())
+        found->second = stampOrNone(name);
 }

@@ -22,3 +22,15 @@ void noteStaleReport(const char* name);
 // The file of the first stale report noted since forgetStaleReport, or empty.
 const std::string& staleReportFile();
 void forgetStaleReport();
+
+// The label search's side: notes how the file `name` stands right before it is
+// searched, so that a later change by another program is seen.
+void noteSearchedText(const std::string& name);
+
+// True when the file searched under `name` has changed since; false for a name
+// never searched.
+bool searchedTextChanged(const std::string& name);
+
+// After this run replaced the file `name` with its own text: the labels it
+// holds now are known, and the file needs no new search.
+void noteOwnText(const char* name);

@@ -298,8 +298,10 @@ void finishFile(const char* fileName) {
     bool replaced =
         stillLeadsTo(target.c_str(), sourceKnown, sourceRead) && replaceFile(TempFileName, target.c_str(), own);
     unlockFileToReplace();
-    if (replaced)
+    if (replaced) {
+        noteOwnText(fileName);
         return;
+    }
     // Error 1 says that "tmpbra00" keeps the text: true only while it is ours.
     if (!stillLeadsTo(TempFileName, temporaryKnown, temporaryWritten)) {
         reportError(ErrorNoTempFile, nullptr);

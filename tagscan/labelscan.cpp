@@ -16,6 +16,7 @@
 #include "common/messages.h"
 #include "common/textutil.h"
 #include "rewrite/labelbook.h"
+#include "rewrite/presenttext.h"
 #include "tagscan/programfiles.h"
 
 namespace {
@@ -97,7 +98,8 @@ void reserveSearchBuffer(size_t size) {
 }
 
 void raiseLabelNo(const std::string& name, const FileFindings& found) {
-    searchedNames.push_back(name);
+    if (std::find(searchedNames.begin(), searchedNames.end(), name) == searchedNames.end())
+        searchedNames.push_back(name);
     if (found.highest > labelNo)
         labelNo = found.highest;
 }
@@ -142,6 +144,8 @@ void nameDefiningFiles(const char* label, long number) {
 }  // namespace
 
 bool searchFile(const std::string& name, FileFindings& found) {
+    // Noted before the read: a change while it reads is seen as a change after it.
+    noteSearchedText(name);
     if (!isSearchableFile(name))
         return false;
     FILE* stream = fopen(name.c_str(), "rb");
@@ -187,6 +191,14 @@ int highestLabelIn(int slot) {
 
 void searchWorkingProgram() {
     searchOnce(workName);
+    // A file that another program changed since it was searched may hold new
+    // labels (another run's, in a file both programs include): search it again.
+    for (size_t i = 0; i < searchedNames.size(); ++i) {
+        if (!searchedTextChanged(searchedNames[i]))
+            continue;
+        searchedSet.erase(searchedNames[i]);
+        searchOnce(std::string(searchedNames[i]));
+    }
 }
 
 void skipEarlierLabels() {

@@ -20,6 +20,8 @@ void skipEarlierLabels();
 
 // Searches the working source and the files it includes, as skipEarlierLabels
 // does, without looking at fileList: the program as it stands before a run.
+// Every file searched earlier in the run that has changed since (not by this
+// run) is searched again.
 void searchWorkingProgram();
 
 // The names of every file searched so far in this run.
