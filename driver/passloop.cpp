@@ -73,10 +73,8 @@ void findChangedFiles() {
 // present one: the pass is assembled again, a few times at most, uncounted;
 // after that the run ends with error 20 (status 1).
 bool mustReassemble() {
-    if (staleReportFile().empty()) {
-        reassemblies = 0;
+    if (staleReportFile().empty())
         return false;
-    }
     releaseFileList();
     if (++reassemblies > MaxReassemblies) {
         reportError(ErrorFileChanged, staleReportFile().c_str());
@@ -89,6 +87,7 @@ bool mustReassemble() {
 
 void runPasses() {
     startLabelScan();
+    reassemblies = 0;
     assembleOrExit(argvFirst);
     for (;;) {
         if (passCount == 0)
@@ -117,6 +116,7 @@ void runPasses() {
             rewriteSources();
         if (mustReassemble())
             continue;
+        reassemblies = 0;
         if (optNoLoop)
             return;
         --passCount;
