@@ -762,6 +762,12 @@ std::string readProgramFiles(const std::string& dir, const std::string& path)
     return text;
 }
 
+// checkLinesKept in the shape of checkResult.
+std::string checkLinesKeptOf(const Program& program, const std::string& finalText, const std::set<int>&)
+{
+    return checkLinesKept(program.text, finalText);
+}
+
 // Markers of the branch lines each run's tag file reports, looked up in that run's copy of
 // the file the line names; false if a reported line has none.
 bool collectFileReports(const std::string& dir, int runs, std::set<int>& atStart, std::set<int>& all,
@@ -825,15 +831,13 @@ std::string repairFilesAndCheck(const std::string& dir, const Program& program, 
     if (std::atoi(readFile(dir + "/snap." + last + ".status").c_str()) != 0 || !tag.empty()) {
         return "the result does not assemble without errors:\n" + tag;
     }
-    std::set<int> atStart;
-    std::set<int> reported;
+    std::set<int> atStart, reported;
     std::string problem;
-    if (!collectFileReports(dir, runs, atStart, reported, problem)) {
-        return problem;
-    }
-    problem = checkResult(program, finalText, reported);
-    if (problem.empty()) {
-        problem = checkLinesKept(program.text, finalText);
+    bool found = collectFileReports(dir, runs, atStart, reported, problem);
+    for (auto check : {&checkResult, &checkLinesKeptOf}) {
+        if (found && problem.empty()) {
+            problem = check(program, finalText, reported);
+        }
     }
     long growth = summaryBytes(readFile(dir + "/snap." + last + ".out")) - summaryBytes(readFile(dir + "/snap.1.out"));
     if (problem.empty() && (growth < 0 || growth > MaxGrowthPerBranch * static_cast<long>(reported.size()))) {
