@@ -21,11 +21,12 @@ flags=(-std=c++17 -g -O1 -Wall -Wextra -fno-omit-frame-pointer -I"$root"
        -fsanitize=address,undefined -fno-sanitize-recover=all)
 mkdir -p "$out/obj"
 
-# Every source of the tool but its entry and the Windows side, and the fuzz support.
+# Every source of the tool but its entry, the Windows side and the plain POSIX storage calls
+# (Linux has its own), and the fuzz support.
 sources=()
-for dir in common driver tagscan rewrite; do
+for dir in common platform driver tagscan rewrite; do
   for file in "$root/$dir"/*.cpp; do
-    case "$file" in */main.cpp|*_win.cpp) continue ;; esac
+    case "$file" in */main.cpp|*_win.cpp|*/storage_posix.cpp) continue ;; esac
     sources+=("$file")
   done
 done
