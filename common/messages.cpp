@@ -29,8 +29,9 @@ const char* const ErrorMessages[ErrorCount] = {
     "Can't rewrite file '%s', its old text is kept in 'tmpbra01'\n",
     "'tmpbra01' holds the old text of '%s' from a run cut short: copy it over that file, then remove it\n",
     "Can't lock this folder against other runs: make it readable, or run elsewhere\n",
+    "File '%s' has changed since 'torna' read it\n",
 };
-static_assert(sizeof ErrorMessages / sizeof ErrorMessages[0] == ErrorCount && ErrorCount == 22, "a text for each error number");
+static_assert(sizeof ErrorMessages / sizeof ErrorMessages[0] == ErrorCount && ErrorCount == 23, "a text for each error number");
 
 const char* const WarningMessages[WarningCount] = {
     "",

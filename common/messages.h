@@ -35,6 +35,7 @@ enum ErrorNumber {
     ErrorOldTextKept = 19,
     ErrorOldTextLeft = 20,
     ErrorFolderNotLockable = 21,
+    ErrorFileChanged = 22,
     ErrorCount,  // one past the last error number
 };
 
@@ -45,7 +46,7 @@ enum WarningNumber {
     WarningCount = 3,  // warning 2 is kept empty, as the table has it
 };
 
-extern const char* const ErrorMessages[ErrorCount];      // texts of errors 0 to 21
+extern const char* const ErrorMessages[ErrorCount];      // texts of errors 0 to 22
 extern const char* const WarningMessages[WarningCount];  // texts of warnings 0 to 2
 extern const char* const UsageLines[4];       // usage text pieces, null-terminated
 

@@ -4,11 +4,13 @@
 #include <cstdio>
 #include <string>
 
+#include "common/errorlist.h"
 #include "common/globals.h"
 #include "common/lineio.h"
 #include "common/cleanup.h"
 #include "common/messages.h"
 #include "platform/platform.h"
+#include "rewrite/presenttext.h"
 #include "rewrite/rewritepass.h"
 #include "rewrite/shrinkfiles.h"
 #include "tagscan/labelscan.h"
@@ -20,6 +22,9 @@
 namespace {
 
 const char* const AssemblerName = "torna";
+constexpr int MaxReassemblies = 3;  // runs of one pass again, for files changed under it
+
+int reassemblies;  // of the pass under way
 
 // Runs the assembler; any result but 0 and 1 ends the tool with that status.
 void assembleOrExit(const char* const* argv) {
@@ -52,10 +57,39 @@ bool openTagFile() {
     return true;
 }
 
+// Notes how every file of the program stands before the pass's assembler run.
+void stampProgram() {
+    searchWorkingProgram();
+    stampFiles(searchedFileNames());
+    forgetStaleReport();
+}
+
+// Notes a listed file written or replaced while the assembler ran.
+void findChangedFiles() {
+    for (const SourceFileRecord* file = fileList.next; file; file = file->next)
+        if (changedSinceStamp(file->fileName))
+            noteStaleReport(file->fileName);
+}
+
+// True when a report of this pass describes another text than its file's
+// present one: the pass is assembled again, a few times at most, uncounted;
+// after that the run ends with error 22 (status 1).
+bool mustReassemble() {
+    if (staleReportFile().empty())
+        return false;
+    releaseFileList();
+    if (++reassemblies > MaxReassemblies) {
+        reportError(ErrorFileChanged, staleReportFile().c_str());
+        fatalExit(ExitSource);
+    }
+    return true;
+}
+
 }  // namespace
 
 void runPasses() {
     startLabelScan();
+    reassemblies = 0;
     // Before any run, so that the label search and every run see the files as
     // the shrink left them.
     if (optShrink)
@@ -65,6 +99,7 @@ void runPasses() {
         if (passCount == 0)
             return;
         removeOldTagFile();
+        stampProgram();
         assembleOrExit(argvPass);
         if (!openTagFile())
             return;
@@ -73,13 +108,21 @@ void runPasses() {
         // Before any listed file is read: a FIFO would block, and one file under
         // two names must be searched and rewritten once.
         checkListedFiles();
-        stopOnRedefinedLabels();
+        findChangedFiles();
+        if (mustReassemble())
+            continue;
         skipEarlierLabels();
+        stopOnGeneratedTargets();
         scanSources();
+        if (mustReassemble())
+            continue;
         if (optAsm)
             rewriteAsmSources();
         else
             rewriteSources();
+        if (mustReassemble())
+            continue;
+        reassemblies = 0;
         if (optNoLoop)
             return;
         --passCount;

@@ -21,12 +21,13 @@ flags=(-std=c++17 -g -O1 -Wall -Wextra -fno-omit-frame-pointer -I"$root"
        -fsanitize=address,undefined -fno-sanitize-recover=all)
 mkdir -p "$out/obj"
 
-# Every source of the tool but its entry and the Windows side, and the fuzz support; of the
-# storage calls the Linux ones, as the Linux build takes them.
+# Every source of the tool but its entry and the Windows side, and the fuzz support; of a
+# platform file with a Linux twin, the Linux one, as the Linux build takes them.
 sources=()
-for dir in common driver tagscan rewrite platform; do
+for dir in common platform driver tagscan rewrite; do
   for file in "$root/$dir"/*.cpp; do
-    case "$file" in */main.cpp|*_win.cpp|*/storage_posix.cpp) continue ;; esac
+    case "$file" in */main.cpp|*_win.cpp) continue ;; esac
+    case "$file" in *_posix.cpp) [ -e "${file%_posix.cpp}_linux.cpp" ] && continue ;; esac
     sources+=("$file")
   done
 done

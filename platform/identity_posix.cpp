@@ -47,3 +47,19 @@ std::string replaceableName(const char* name) {
     free(resolved);
     return path;
 }
+
+bool sameStamp(const FileStamp& a, const FileStamp& b) {
+    return sameFile(a.identity, b.identity) && a.size == b.size && a.modified == b.modified && a.changed == b.changed;
+}
+
+bool stampFile(const char* name, FileStamp& stamp) {
+    struct stat info;
+    if (stat(name, &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    constexpr unsigned long long Billion = 1000000000ULL;
+    stamp.identity = identityOf(info);
+    stamp.size = static_cast<unsigned long long>(info.st_size);
+    stamp.modified = static_cast<unsigned long long>(info.st_mtim.tv_sec) * Billion + info.st_mtim.tv_nsec;
+    stamp.changed = static_cast<unsigned long long>(info.st_ctim.tv_sec) * Billion + info.st_ctim.tv_nsec;
+    return true;
+}

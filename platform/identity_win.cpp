@@ -95,3 +95,24 @@ std::string replaceableName(const char* name) {
     std::string resolved = narrow(path);
     return resolved.empty() ? std::string(name) : resolved;
 }
+
+bool sameStamp(const FileStamp& a, const FileStamp& b) {
+    return sameFile(a.identity, b.identity) && a.size == b.size && a.modified == b.modified && a.changed == b.changed;
+}
+
+bool stampFile(const char* name, FileStamp& stamp) {
+    HANDLE handle = openForQuery(widen(name));
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    FILE_BASIC_INFO times;
+    bool known = describeHandle(handle, stamp.identity) == FileRegular && GetFileInformationByHandle(handle, &info) &&
+                 GetFileInformationByHandleEx(handle, FileBasicInfo, &times, sizeof times);
+    CloseHandle(handle);
+    if (!known)
+        return false;
+    stamp.size = (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    stamp.modified = static_cast<unsigned long long>(times.LastWriteTime.QuadPart);
+    stamp.changed = static_cast<unsigned long long>(times.ChangeTime.QuadPart);
+    return true;
+}

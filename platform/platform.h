@@ -65,6 +65,31 @@ struct FileIdentity {
 
 bool sameFile(const FileIdentity& a, const FileIdentity& b);
 
+// What tells one text of a file from another without reading it: the file a
+// name leads to, its size, and the times of its last write and last change (in
+// the system's own units; the change time also moves when the file is written
+// through another name, or its write time is set back).
+struct FileStamp {
+    FileIdentity identity;
+    unsigned long long size;
+    unsigned long long modified;
+    unsigned long long changed;
+};
+
+bool sameStamp(const FileStamp& a, const FileStamp& b);
+
+// The stamp of the regular file `name` leads to, links followed; false when it
+// leads to no regular file or cannot be examined.
+bool stampFile(const char* name, FileStamp& stamp);
+
+// Waits for the lock under which runs of this tool, in any folder, check and
+// replace the file `name` leads to, and holds it until unlockFileToReplace. One
+// such lock is held at a time and only while one file is checked and replaced,
+// so two runs never wait for each other. Where there is no lock to be had (no
+// such file, a file system without locks), the run goes on unguarded.
+void lockFileToReplace(const char* name);
+void unlockFileToReplace();
+
 // What a name leads to, links followed.
 enum FileKind {
     FileUnknown,  // nothing, or it cannot be examined

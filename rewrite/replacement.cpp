@@ -66,7 +66,7 @@ void abandonFile() {
     removeTemporaryWritten();
 }
 
-void putTemporaryInPlace(const char* fileName) {
+bool putTemporaryInPlace(const char* fileName, bool (*changedSince)(const char* name)) {
     closeSourceChecked();
     closeStream(OutputSlot);
     if (streamErrors[OutputSlot]) {
@@ -80,8 +80,19 @@ void putTemporaryInPlace(const char* fileName) {
     // rename, and the source is left as it was.
     std::string target = replaceableName(fileName);
     const FileIdentity* own = temporaryKnown ? &temporaryWritten : nullptr;
-    if (stillLeadsTo(target.c_str(), sourceKnown, sourceRead) && replaceFile(TempFileName, target.c_str(), own))
-        return;
+    // Runs in other folders may share the file: for them the check and the
+    // replacement are one step.
+    lockFileToReplace(target.c_str());
+    if (changedSince && changedSince(fileName)) {
+        unlockFileToReplace();
+        removeTemporaryWritten();
+        return false;
+    }
+    bool replaced =
+        stillLeadsTo(target.c_str(), sourceKnown, sourceRead) && replaceFile(TempFileName, target.c_str(), own);
+    unlockFileToReplace();
+    if (replaced)
+        return true;
     // Error 1 says that "tmpbra00" keeps the text: true only while it is ours.
     if (!stillLeadsTo(TempFileName, temporaryKnown, temporaryWritten)) {
         reportError(ErrorNoTempFile, nullptr);

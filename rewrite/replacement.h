@@ -16,7 +16,9 @@ void closeSourceChecked();
 void abandonFile();
 
 // Closes both streams, checks them, and puts "tmpbra00" in place of `fileName`,
-// the source that openSource opened. Error 2 (status 3) when writing failed or
-// "tmpbra00" is no longer ours; error 1 (status 1) when the text cannot go in
-// place, "tmpbra00" then keeping it.
-void putTemporaryInPlace(const char* fileName);
+// the source that openSource opened, under the lock other runs take to replace
+// it. Where `changedSince` (may be null) says the file changed since its text
+// was reported on, "tmpbra00" goes and false is returned, the file untouched.
+// Error 2 (status 3) when writing failed or "tmpbra00" is no longer ours; error
+// 1 (status 1) when the text cannot go in place, "tmpbra00" then keeping it.
+bool putTemporaryInPlace(const char* fileName, bool (*changedSince)(const char* name) = nullptr);

@@ -17,6 +17,7 @@
 #include "rewrite/linesplit.h"
 #include "rewrite/mnemonics.h"
 #include "rewrite/output.h"
+#include "rewrite/presenttext.h"
 #include "rewrite/replacement.h"
 
 namespace {
@@ -63,7 +64,14 @@ const BranchError* nextHandledError(const BranchError* error, StructuredHandling
     return nullptr;
 }
 
+// A branch reaches 127 bytes forward and a branch line is at most 3 bytes long:
+// the first line of a chain this long still reaches the label behind its last.
+constexpr int MaxChainLines = 41;
+int chainLines;  // lines of the current chain so far, this one included
+
 // Adjacent errors with one target share a jump unless either line is unconditional.
+// A longer run of them is cut into chains that each reach their shared label,
+// so that no branch to a generated label is ever reported out of reach.
 void setChainFlags(const BranchError& error, const BranchError* next) {
     bool sameTarget = next && next->lineNo == error.lineNo + 1 && strcmp(next->target, error.target) == 0;
     if (sameTarget && error.mnemonicCode == UnconditionalCode) {
@@ -72,7 +80,8 @@ void setChainFlags(const BranchError& error, const BranchError* next) {
         return;
     }
     chainPrev = chainNext;
-    chainNext = sameTarget && next->mnemonicCode != UnconditionalCode ? 1 : 0;
+    chainLines = chainPrev ? chainLines + 1 : 1;
+    chainNext = sameTarget && next->mnemonicCode != UnconditionalCode && chainLines < MaxChainLines ? 1 : 0;
 }
 
 // The held lines while they still lie where the reader holds them: most
@@ -217,7 +226,12 @@ bool handlesAnyError(const SourceFileRecord& file, StructuredHandling handling) 
 // Copies the rest of the file and puts "tmpbra00" in place of the source.
 void finishFile(const char* fileName) {
     copyThroughLine(0);
-    putTemporaryInPlace(fileName);
+    // A file written since the assembler read it keeps its text, and the pass
+    // is assembled again.
+    if (putTemporaryInPlace(fileName, changedSinceStamp))
+        noteOwnText(fileName);
+    else
+        noteStaleReport(fileName);
 }
 
 void rewriteFile(SourceFileRecord* file, StructuredHandling handling) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -13,116 +14,192 @@
 #include "common/lineio.h"
 #include "common/cleanup.h"
 #include "common/messages.h"
+#include "common/textutil.h"
 #include "rewrite/labelbook.h"
+#include "rewrite/presenttext.h"
+#include "tagscan/programfiles.h"
 
 namespace {
 
-constexpr int LastLabelNo = 65535;  // a higher number would stop the next label with error 13
+constexpr long LastLabelNo = 65535;  // a higher number would stop the next label with error 13
 constexpr std::string_view LabelHead = "..lop";
 constexpr size_t SearchChunk = 1 << 16;
-constexpr size_t Carry = LabelHead.size() - 1;  // bytes that may begin a head cut by the chunk end
 
-std::unordered_set<std::string> searchedFiles;
+std::unordered_set<std::string> searchedSet;
+std::vector<std::string> searchedNames;
 
-// The chunk, with room in front for the bytes carried over from the one before.
-char searchBuffer[Carry + SearchChunk];
+// The lines not searched yet (the part of a line that the last read cut), then
+// the chunk read behind them: every line is searched once, whole.
+std::vector<char> searchBuffer;
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-// The digits of a label whose head was found; they may go on in the next chunk.
-struct PendingLabel {
-    bool open = false;   // its digits may go on past the end of the chunk
-    bool digits = false;
-    int value = 0;       // held at LastLabelNo at most, so no length overflows it
-};
-
-// Reads digits from p; where a colon ends them, counts the label. Returns where it stopped.
-const char* finishLabel(const char* p, const char* end, PendingLabel& label, int& highest) {
-    for (; p < end && isDigit(*p); ++p) {
-        label.digits = true;
-        label.value = label.value * 10 + (*p - '0');
-        if (label.value > LastLabelNo)
-            label.value = LastLabelNo;
-    }
-    if (p == end)
-        return p;
-    if (label.digits && *p == ':' && label.value > highest)
-        highest = label.value;
-    label.open = false;
-    return p;
+[[noreturn]] void failMemory() {
+    reportError(ErrorNoMemory, nullptr);
+    fatalExit(ExitResource);
 }
 
-// Searches `name` once in this run and raises labelNo past its labels.
-void searchOnce(const std::string& name) {
-    if (!searchedFiles.insert(name).second)
+// Counts the label that the head at `head` begins, when only blanks stand
+// before it on its line and digits and a colon after it.
+void countLabel(const char* begin, const char* head, const char* end, FileFindings& found) {
+    const char* p = head;
+    while (p > begin && isAssemblerBlank(p[-1]))
+        --p;
+    if (p > begin && p[-1] != '\n')
         return;
-    FILE* stream = fopen(name.c_str(), "rb");
-    if (!stream)
+    const char* digits = head + LabelHead.size();
+    long value = 0;  // held just above LastLabelNo at most, so no length overflows it
+    for (p = digits; p < end && isDigit(*p); ++p)
+        if (value <= LastLabelNo)
+            value = value * 10 + (*p - '0');
+    if (p == digits || p == end || *p != ':')
         return;
-    attachStream(SourceSlot, stream);
-    int highest = highestLabelIn(SourceSlot);
-    closeStream(SourceSlot);
-    if (streamErrors[SourceSlot]) {
-        reportError(ErrorNoMemory, nullptr);
-        fatalExit(ExitResource);
+    // Leading zeros name another label, but counting them as the number is safe.
+    if (value == found.wanted && *digits != '0')
+        found.definesWanted = true;
+    found.highest = static_cast<int>(std::max(static_cast<long>(found.highest), std::min(value, LastLabelNo)));
+}
+
+// Only a line holding a double quote can be an include line.
+void findIncludes(const char* begin, const char* end, FileFindings& found) {
+    const void* quote = memchr(begin, '"', end - begin);
+    while (quote) {
+        const char* start = static_cast<const char*>(quote);
+        while (start > begin && start[-1] != '\n')
+            --start;
+        const void* lineEnd = memchr(quote, '\n', end - static_cast<const char*>(quote));
+        const char* stop = lineEnd ? static_cast<const char*>(lineEnd) : end;
+        std::string name;
+        if (includeNameOf(start, stop - start, name))
+            found.includes.push_back(name);
+        quote = stop < end ? memchr(stop, '"', end - stop) : nullptr;
     }
-    if (highest > labelNo)
-        labelNo = highest;
-    if (highest == LastLabelNo)
+}
+
+// Searches whole lines: the chunk is only looked at where a "..lop" or a double quote stands.
+void searchLines(const char* begin, const char* end, FileFindings& found) {
+    std::string_view text(begin, end - begin);
+    for (size_t at = text.find(LabelHead); at != std::string_view::npos; at = text.find(LabelHead, at + 1))
+        countLabel(begin, begin + at, end, found);
+    findIncludes(begin, end, found);
+}
+
+// Room for `size` bytes, growing by doubling so that a long line costs linear time.
+void reserveSearchBuffer(size_t size) {
+    if (searchBuffer.size() >= size)
+        return;
+    try {
+        if (searchBuffer.capacity() < size)
+            searchBuffer.reserve(std::max(size, 2 * searchBuffer.capacity()));
+        searchBuffer.resize(size);
+    } catch (const std::bad_alloc&) {
+        failMemory();
+    }
+}
+
+void raiseLabelNo(const std::string& name, const FileFindings& found) {
+    if (std::find(searchedNames.begin(), searchedNames.end(), name) == searchedNames.end())
+        searchedNames.push_back(name);
+    if (found.highest > labelNo)
+        labelNo = found.highest;
+    if (found.highest == LastLabelNo)
         noteLabelLimitFile(name.c_str());
 }
 
-// The number of a target that names a label as this tool writes it ("..lop" and
-// a number without leading zeros), or 0.
-int ownLabelNumber(const char* target) {
+void searchOnce(const std::string& name) {
+    followIncludes(name, searchedSet, raiseLabelNo);
+}
+
+// The number of a target of the generated form ("..lop" and digits), -1 for
+// any other target, 0 for one whose files cannot be told (a leading zero, or
+// a number no label of this tool has).
+long generatedLabelNumber(const char* target) {
     std::string_view text(target);
-    if (text.compare(0, LabelHead.size(), LabelHead) != 0)
-        return 0;
+    if (text.compare(0, LabelHead.size(), LabelHead) != 0 || text.size() == LabelHead.size())
+        return -1;
     text.remove_prefix(LabelHead.size());
-    if (text.empty() || text.size() > 5 || text[0] == '0')
-        return 0;
-    int number = 0;
+    long number = 0;
     for (char c : text) {
         if (!isDigit(c))
-            return 0;
-        number = number * 10 + (c - '0');
+            return -1;
+        if (number <= LastLabelNo)
+            number = number * 10 + (c - '0');
     }
-    return number;
+    return text[0] == '0' || number > LastLabelNo ? 0 : number;
+}
+
+// One line on standard error: the searched files that define label `number`.
+void nameDefiningFiles(const char* label, long number) {
+    std::string names;
+    for (const std::string& name : searchedNames) {
+        FileFindings found;
+        found.wanted = static_cast<int>(number);
+        if (searchFile(name, found) && found.definesWanted)
+            names += (names.empty() ? "'" : ", '") + name + "'";
+    }
+    if (number <= 0 || names.empty())
+        return;
+    fprintf(stderr, "'%s' is defined in %s\n", label, names.c_str());
+    fflush(stderr);
 }
 
 }  // namespace
 
-// A byte search: the chunk is only looked at where a "..lop" stands, and such
-// a head counts where the byte before it ends a line (or it opens the file).
-int highestLabelIn(int slot) {
-    int highest = 0;
-    PendingLabel label;
-    char before = '\n';  // the byte before the buffer: the file start is a line start
-    size_t carried = 0;
+bool searchFile(const std::string& name, FileFindings& found) {
+    // Noted before the read: a change while it reads is seen as a change after it.
+    noteSearchedText(name);
+    if (!isSearchableFile(name))
+        return false;
+    FILE* stream = fopen(name.c_str(), "rb");
+    if (!stream)
+        return false;
+    attachStream(SourceSlot, stream);
+    searchStream(SourceSlot, found);
+    closeStream(SourceSlot);
+    if (streamErrors[SourceSlot])
+        failMemory();
+    return true;
+}
+
+void searchStream(int slot, FileFindings& found) {
+    size_t held = 0;
     for (;;) {
-        size_t got = fread(searchBuffer + Carry, 1, SearchChunk, streams[slot]);
-        if (got == 0)
-            return highest;
-        const char* begin = searchBuffer + Carry - carried;
-        const char* end = searchBuffer + Carry + got;
-        const char* p = label.open ? finishLabel(begin, end, label, highest) : begin;
-        while (!label.open) {
-            size_t at = std::string_view(p, end - p).find(LabelHead);
-            if (at == std::string_view::npos)
-                break;
-            const char* head = p + at;
-            char lead = head > begin ? head[-1] : before;
-            p = head + LabelHead.size();
-            if (lead == '\n') {
-                label = PendingLabel{true, false, 0};
-                p = finishLabel(p, end, label, highest);
-            }
+        reserveSearchBuffer(held + SearchChunk);
+        char* data = searchBuffer.data();
+        size_t got = fread(data + held, 1, SearchChunk, streams[slot]);
+        if (got == 0) {
+            searchLines(data, data + held, found);
+            return;
         }
-        // A head cut by the chunk's end is found whole in the next buffer.
-        carried = label.open ? 0 : std::min(Carry, static_cast<size_t>(end - p));
-        if (end - carried > begin)
-            before = *(end - carried - 1);
-        memmove(searchBuffer + Carry - carried, end - carried, carried);
+        const char* fresh = data + held;
+        const char* last = fresh + got;
+        while (last > fresh && last[-1] != '\n')
+            --last;
+        if (last == fresh) {
+            held += got;
+            continue;
+        }
+        searchLines(data, last, found);
+        held = fresh + got - last;
+        memmove(data, last, held);
+    }
+}
+
+int highestLabelIn(int slot) {
+    FileFindings found;
+    searchStream(slot, found);
+    return found.highest;
+}
+
+void searchWorkingProgram() {
+    searchOnce(workName);
+    // A file that another program changed since it was searched may hold new
+    // labels (another run's, in a file both programs include): search it again.
+    for (size_t i = 0; i < searchedNames.size(); ++i) {
+        if (!searchedTextChanged(searchedNames[i]))
+            continue;
+        searchedSet.erase(searchedNames[i]);
+        searchOnce(std::string(searchedNames[i]));
     }
 }
 
@@ -132,18 +209,25 @@ void skipEarlierLabels() {
         searchOnce(file->fileName);
 }
 
-void stopOnRedefinedLabels() {
+const std::vector<std::string>& searchedFileNames() {
+    return searchedNames;
+}
+
+void stopOnGeneratedTargets() {
     for (const SourceFileRecord* file = fileList.next; file; file = file->next) {
         for (const BranchError* error = file->errorHead; error; error = error->next) {
-            if (!isNearOwnLabel(ownLabelNumber(error->target)))
+            long number = generatedLabelNumber(error->target);
+            if (number < 0)
                 continue;
             reportError(ErrorRedefinedLabel, error->target);
+            nameDefiningFiles(error->target, number);
             fatalExit(ExitSource);
         }
     }
 }
 
 void startLabelScan() {
-    searchedFiles.clear();
+    searchedSet.clear();
+    searchedNames.clear();
     forgetOwnLabels();
 }

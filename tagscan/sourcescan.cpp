@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/errorlist.h"
@@ -10,10 +11,12 @@
 #include "common/keyword.h"
 #include "common/lineio.h"
 #include "common/records.h"
+#include "common/textutil.h"
 #include "common/cleanup.h"
 #include "common/messages.h"
 #include "rewrite/linesplit.h"
 #include "rewrite/mnemonics.h"
+#include "rewrite/presenttext.h"
 
 namespace {
 
@@ -167,9 +170,37 @@ void readUpTo(FileScan& scan, long lineNo, const char*& line, size_t& lineSize) 
     }
 }
 
-void annotatePlain(BranchError& error, const char* line, size_t size) {
+constexpr int FirstBitTestCode = 9;  // inverse codes of BBS and BBC
+
+// `a` and `b` alike but for the letter case.
+bool sameIgnoringCase(std::string_view a, std::string_view b) {
+    std::string upper;
+    copyUpper(upper, std::string(b));
+    return equalsUpper(a, upper);
+}
+
+// True when the branch line's target operand is the reported target, compared
+// as the assembler writes it: letter case and surrounding blanks aside, and for
+// a bit-test branch the text after the last comma.
+bool branchNamesTarget(const char* line, size_t size, int code, const char* target) {
+    std::string prefix, word, operand, comment;
+    splitLineParts(prefix, word, operand, comment, std::string(line, size));
+    std::string_view written(operand);
+    if (code >= FirstBitTestCode && code < FirstBitTestCode + 2) {
+        size_t comma = written.rfind(',');
+        if (comma != std::string_view::npos)
+            written.remove_prefix(comma + 1);
+    }
+    return sameIgnoringCase(trimAssemblerBlanks(written), trimAssemblerBlanks(target));
+}
+
+// A branch line that names another target than the report is no longer the
+// line the assembler reported: the file changed after it was read.
+void annotatePlain(BranchError& error, const FileScan& scan, const char* line, size_t size) {
     splitMnemonic(line, size);
     error.mnemonicCode = lookupInverseOfWord(mnemonicBuf.data(), mnemonicBuf.size());
+    if (error.mnemonicCode != 0 && !branchNamesTarget(line, size, error.mnemonicCode, error.target))
+        noteStaleReport(scan.fileName);
 }
 
 void annotateStructured(FileScan& scan, BranchError& error) {
@@ -218,7 +249,7 @@ void scanFile(SourceFileRecord& file) {
             continue;
         error->lineFound = 1;
         if (error->structKind == StructPlain)
-            annotatePlain(*error, line, size);
+            annotatePlain(*error, scan, line, size);
         else
             annotateStructured(scan, *error);
     }

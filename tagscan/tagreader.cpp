@@ -220,6 +220,51 @@ size_t findFirst(const char* line, size_t size, size_t from, char c) {
     return found ? static_cast<const char*>(found) - line : size;
 }
 
+// A word that "%ld" reads whole: an optional sign and decimal digits.
+bool isNumberWord(const char* word, size_t size) {
+    if (size && (*word == '+' || *word == '-')) {
+        ++word;
+        --size;
+    }
+    if (!size)
+        return false;
+    for (size_t i = 0; i < size; ++i)
+        if (!isDigit(word[i]))
+            return false;
+    return true;
+}
+
+// An error field: "E", digits and a colon.
+bool isErrorWord(const char* word, size_t size) {
+    return size >= 3 && word[0] == 'E' && word[size - 1] == ':' && isNumberWord(word + 1, size - 2) &&
+           isDigit(word[1]);
+}
+
+// The blank before the line number. A line is "<file> <line> E<nn>: ...", and a
+// file name may hold blanks: the line number is the number word right before the
+// first error field, and the name ends at the blanks before it. A line without
+// that pattern keeps the old rule, the first blank; so does every name without
+// blanks. `size` when there is no blank.
+size_t lineNumberBlank(const char* line, size_t size) {
+    size_t previous = size, previousEnd = size;  // the word before, none yet
+    for (size_t start = 0; start < size;) {
+        size_t end = findFirst(line, size, start, ' ');
+        if (end > start) {
+            if (previous != size && previous > 0 && isErrorWord(line + start, end - start) &&
+                isNumberWord(line + previous, previousEnd - previous)) {
+                size_t blank = previous - 1;
+                while (blank > 0 && line[blank - 1] == ' ')
+                    --blank;
+                return blank;
+            }
+            previous = start;
+            previousEnd = end;
+        }
+        start = end + 1;
+    }
+    return findFirst(line, size, 0, ' ');
+}
+
 // Splits one tag line into its fields and adds it; true when it counts as a
 // line with something to repair.
 bool readTagLine(const char* line, size_t size) {
@@ -243,7 +288,7 @@ bool readTagLine(const char* line, size_t size) {
         return false;
     if (errorNo != OutOfRangeBranch)
         return false;
-    size_t blank = findFirst(line, size, 0, ' ');
+    size_t blank = lineNumberBlank(line, size);
     if (blank == size)
         failTagFile();
     long lineNo = 0;

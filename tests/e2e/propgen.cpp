@@ -1,6 +1,6 @@
 // Property test: kelvad and the stand-in assembler on seeded random programs of near and far branches.
 //
-// Usage: propgen KELVAD TORNA [PROGRAMS [SEED [repeat|nested|shrink]]]
+// Usage: propgen KELVAD TORNA [PROGRAMS [SEED [repeat|nested|shrink|includes]]]
 // Every program must converge (status 0) and then assemble without errors; a branch that no
 // pass reported must be left as it was, every reported one must have changed, every other line
 // must be kept in order, no generated label may be defined twice, and the code may grow by at
@@ -9,7 +9,10 @@
 // edit, and the second run must hold the same. With "nested" the programs are nested
 // structured statements instead (see NESTED MODE). With "shrink" each program is repaired
 // with longer data gaps, the gaps are put back and "+shrink" runs, with and without -COMMENT,
-// against a fresh repair of the program. Exit status 0 when all hold.
+// against a fresh repair of the program. With "includes" each program is cut into a
+// main file and 1 to 3 include files (flat or nested, some found through -I), repaired, then
+// twice edited in one file only (longer data gaps) and repaired again: the same must hold over
+// all its files. Exit status 0 when all hold.
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -273,6 +276,27 @@ void placeRecordingAssembler(const std::string& dir, const std::string& self)
     }
 }
 
+const char* const FilesVariable = "PROPGEN_FILES";  // the files of a program cut into includes
+
+// The snapshot name of a program file in one run.
+std::string snapName(const std::string& run, const std::string& file)
+{
+    std::string name = file;
+    std::replace(name.begin(), name.end(), '/', '_');
+    return "snap." + run + ".f." + name;
+}
+
+// Keeps every file named in PROPGEN_FILES (blank-separated) as this run reads it.
+void keepProgramFiles(const std::string& run)
+{
+    const char* files = std::getenv(FilesVariable);
+    std::istringstream names(files != nullptr ? files : "");
+    std::string file;
+    while (names >> file) {
+        writeFile(snapName(run, file), readFile(file));
+    }
+}
+
 // What ./torna does: counts the run, runs the stand-in, and keeps the source, the output,
 // the status and the tag file of the run for the checks.
 int recordAssemblerRun(int argc, char** argv)
@@ -285,6 +309,7 @@ int recordAssemblerRun(int argc, char** argv)
     writeFile("runs", run + "\n");
     std::string source = argv[argc - 1];
     writeFile("snap." + run + ".src", readFile(source));
+    keepProgramFiles(run);
     std::vector<std::string> words{torna};
     words.insert(words.end(), argv + 1, argv + argc);
     std::fflush(stdout);
@@ -452,6 +477,24 @@ int countGeneratedLabels(const std::string& text, int& duplicates)
     return count;
 }
 
+// True when a line put in before lines[at] would stand between a generated branch and its
+// label: an edit there moves the label out of the reach that kelvad gave the branch.
+bool insideExpansion(const std::vector<std::string>& lines, size_t at)
+{
+    std::set<std::string> open;
+    for (size_t i = 0; i < at; ++i) {
+        size_t head = lines[i].find("..lop", 1);
+        if (head != std::string::npos && (lines[i][head - 1] == '\t' || lines[i][head - 1] == ',')) {
+            open.insert(lines[i].substr(head, lines[i].find_first_of("\t;", head) - head));
+        }
+        size_t colon = lines[i].find(':');
+        if (lines[i].compare(0, 5, "..lop") == 0 && colon != std::string::npos) {
+            open.erase(lines[i].substr(0, colon));
+        }
+    }
+    return !open.empty();
+}
+
 // The repaired program after an edit that pushes more branches out of reach: about half
 // of its data gaps grow, and a routine with a long gap and branches to its labels is put in.
 std::string lengthen(const std::string& text, Generator& gen)
@@ -473,7 +516,11 @@ std::string lengthen(const std::string& text, Generator& gen)
     std::vector<std::string> routine = {"ADDED:\tLDA\t#2", "\tBNE\t" + target,
                                         "\tDS\t" + std::to_string(30 + gen.below(100)), "\tBCS\tADDED",
                                         "\tBEQ\t" + target, "\tRTS"};
-    lines.insert(lines.begin() + 1 + gen.below(static_cast<int>(lines.size())), routine.begin(), routine.end());
+    size_t at = 1 + gen.below(static_cast<int>(lines.size()));
+    while (at < lines.size() && insideExpansion(lines, at)) {
+        ++at;
+    }
+    lines.insert(lines.begin() + at, routine.begin(), routine.end());
     std::string edited;
     for (const std::string& line : lines) {
         edited += line + "\n";
@@ -1031,6 +1078,309 @@ int runShrinkMode(const std::string& pattern, int programs, unsigned seed)
     return failures == 0 ? 0 : 1;
 }
 
+// Programs cut into a main file and includes (the "includes" mode). A program of several
+// files is handled as one text in which each included file's lines stand between a begin and
+// an end line, so that the checks of one file hold over all of them.
+const std::string BeginMark = ";@begin ";  // then the directive word, the name as written, the path
+const std::string EndMark = ";@end";
+
+// Totals of the includes mode.
+struct IncludeFigures {
+    int programs = 0;
+    int nested = 0;
+    int inFolder = 0;          // programs with an include found through -Ilib
+    int includes[4] = {};      // programs by their number of includes
+    int runs = 0;
+    std::map<int, int> statuses;  // kelvad's exit statuses, by status
+    int firstPasses = 0;
+    int editedPasses = 0;
+    int earlierLabels = 0;     // generated labels in the sources when an edited run began
+    int duplicateLabels = 0;
+};
+
+// +1 for a line that opens a structured statement, -1 for one that closes it.
+int structuredStep(const std::string& line)
+{
+    size_t tab = line.find('\t');
+    if (tab == std::string::npos) {
+        return 0;
+    }
+    std::string word = line.substr(tab + 1, line.find('\t', tab + 1) - tab - 1);
+    for (char& c : word) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    for (const char* open : {"IF", "LIF", "SWITCH", "LSWITCH", "FOR", "LFOR", "DO", "LDO"}) {
+        if (word == open) {
+            return 1;
+        }
+    }
+    for (const char* close : {"ENDIF", "ENDS", "NEXT", "WHILE"}) {
+        if (word == close) {
+            return -1;
+        }
+    }
+    return 0;
+}
+
+// The program cut into a main file and 1 to 3 includes, flat or nested, some of them in
+// ./lib; only where no structured statement is open, since owner lines belong to their file.
+std::string cutIntoIncludes(const Program& program, Generator& gen, IncludeFigures& figures)
+{
+    std::vector<std::string> lines = splitLines(program.text);
+    std::vector<size_t> cuts;
+    int depth = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i >= 2 && depth == 0) {
+            cuts.push_back(i);
+        }
+        depth += structuredStep(lines[i]);
+    }
+    std::shuffle(cuts.begin(), cuts.end(), gen.rng);
+    cuts.resize(std::min<size_t>(cuts.size(), 1 + gen.below(3)));
+    std::sort(cuts.begin(), cuts.end());
+    bool nested = gen.chance(50);
+    bool inFolder = false;
+    std::string text;
+    size_t next = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (next < cuts.size() && cuts[next] == i) {
+            if (!nested && next > 0) {
+                text += EndMark + "\n";
+            }
+            std::string name = "part" + std::to_string(++next) + ".inc";
+            bool folder = gen.chance(35);
+            inFolder = inFolder || folder;
+            text += BeginMark + (gen.chance(30) ? "include " : "INCLUDE ") + name + " " +
+                    (folder ? "lib/" : "") + name + "\n";
+        }
+        text += lines[i] + "\n";
+    }
+    for (size_t open = nested ? cuts.size() : std::min<size_t>(cuts.size(), 1); open > 0; --open) {
+        text += EndMark + "\n";
+    }
+    ++figures.includes[cuts.size()];
+    figures.nested += nested ? 1 : 0;
+    figures.inFolder += inFolder ? 1 : 0;
+    return text;
+}
+
+// Writes the files of a program held as one text into dir; gives their paths, main file first.
+std::vector<std::string> writeProgramFiles(const std::string& dir, const std::string& text)
+{
+    std::vector<std::string> paths{"prog.qsm"};
+    std::vector<std::string> open{""};
+    std::vector<std::string> openPaths{"prog.qsm"};
+    mkdir((dir + "/lib").c_str(), 0755);
+    for (const std::string& line : splitLines(text)) {
+        if (line.compare(0, BeginMark.size(), BeginMark) == 0) {
+            std::istringstream fields(line.substr(BeginMark.size()));
+            std::string directive, name, path;
+            fields >> directive >> name >> path;
+            open.back() += "\t" + directive + "\t\"" + name + "\"\n";
+            open.emplace_back();
+            openPaths.push_back(path);
+            paths.push_back(path);
+        } else if (line == EndMark) {
+            writeFile(dir + "/" + openPaths.back(), open.back());
+            open.pop_back();
+            openPaths.pop_back();
+        } else {
+            open.back() += line + "\n";
+        }
+    }
+    writeFile(dir + "/prog.qsm", open.front());
+    return paths;
+}
+
+// The files of a program in dir read back into one text, the include lines followed as the
+// stand-in follows them (the current folder, then ./lib).
+std::string readProgramFiles(const std::string& dir, const std::string& path)
+{
+    std::string text;
+    for (const std::string& line : splitLines(readFile(dir + "/" + path))) {
+        size_t open = line.find("\t\"");
+        std::string directive = line.substr(1, open == std::string::npos ? 0 : open - 1);
+        if (line[0] != '\t' || (directive != "INCLUDE" && directive != "include")) {
+            text += line + "\n";
+            continue;
+        }
+        std::string name = line.substr(open + 2, line.size() - open - 3);
+        std::string found = access((dir + "/" + name).c_str(), F_OK) == 0 ? name : "lib/" + name;
+        text += BeginMark + directive + " " + name + " " + found + "\n" + readProgramFiles(dir, found) + EndMark + "\n";
+    }
+    return text;
+}
+
+// checkLinesKept in the shape of checkResult.
+std::string checkLinesKeptOf(const Program& program, const std::string& finalText, const std::set<int>&)
+{
+    return checkLinesKept(program.text, finalText);
+}
+
+// Markers of the branch lines each run's tag file reports, looked up in that run's copy of
+// the file the line names; false if a reported line has none.
+bool collectFileReports(const std::string& dir, int runs, std::set<int>& atStart, std::set<int>& all,
+                        std::string& problem)
+{
+    for (int run = 1; run <= runs; ++run) {
+        std::string number = std::to_string(run);
+        for (const std::string& tagLine : splitLines(readFile(dir + "/snap." + number + ".tag"))) {
+            if (tagLine.find(" E18: ") == std::string::npos) {
+                continue;
+            }
+            std::string file = tagLine.substr(0, tagLine.find(' '));
+            std::vector<std::string> source = splitLines(readFile(dir + "/" + snapName(number, file)));
+            size_t lineNo = std::strtoul(tagLine.c_str() + file.size() + 1, nullptr, 10);
+            int marker = lineNo >= 1 && lineNo <= source.size() ? markerOf(source[lineNo - 1]) : 0;
+            if (marker == 0) {
+                problem = "run " + number + " reported a line without a marker: " + tagLine;
+                return false;
+            }
+            (run == 1 ? atStart : all).insert(marker);
+        }
+    }
+    all.insert(atStart.begin(), atStart.end());
+    return true;
+}
+
+// Repairs a program of several files in the fresh directory dir and checks every property
+// over all its files; gives an empty text when all hold, else what failed.
+std::string repairFilesAndCheck(const std::string& dir, const Program& program, IncludeFigures& figures,
+                                int& passes, std::string& finalText)
+{
+    std::vector<std::string> paths = writeProgramFiles(dir, program.text);
+    std::string names;
+    for (const std::string& path : paths) {
+        names += path + " ";
+    }
+    placeRecordingAssembler(dir, self);
+    setenv(FilesVariable, names.c_str(), 1);
+    int status = runIn(dir, {kelvad, "-.", "-Ilib", "prog.qsm"}, "kelvad.out");
+    unsetenv(FilesVariable);
+    ++figures.runs;
+    ++figures.statuses[status];
+    if (status != 0) {
+        return "kelvad ended with status " + std::to_string(status) + ": " + readFile(dir + "/kelvad.out");
+    }
+    finalText = readProgramFiles(dir, "prog.qsm");
+    int duplicates = 0;
+    countGeneratedLabels(finalText, duplicates);
+    figures.duplicateLabels += duplicates;
+    if (duplicates != 0) {
+        return std::to_string(duplicates) + " generated labels are defined twice over the files";
+    }
+    int runs = std::atoi(readFile(dir + "/runs").c_str());
+    std::string last = std::to_string(runs);
+    for (const std::string& path : paths) {
+        if (readFile(dir + "/" + snapName(last, path)) != readFile(dir + "/" + path)) {
+            return "kelvad ended before its last rewrite of " + path + " was assembled";
+        }
+    }
+    std::string tag = readFile(dir + "/snap." + last + ".tag");
+    if (std::atoi(readFile(dir + "/snap." + last + ".status").c_str()) != 0 || !tag.empty()) {
+        return "the result does not assemble without errors:\n" + tag;
+    }
+    std::set<int> atStart, reported;
+    std::string problem;
+    bool found = collectFileReports(dir, runs, atStart, reported, problem);
+    for (auto check : {&checkResult, &checkLinesKeptOf}) {
+        if (found && problem.empty()) {
+            problem = check(program, finalText, reported);
+        }
+    }
+    long growth = summaryBytes(readFile(dir + "/snap." + last + ".out")) - summaryBytes(readFile(dir + "/snap.1.out"));
+    if (problem.empty() && (growth < 0 || growth > MaxGrowthPerBranch * static_cast<long>(reported.size()))) {
+        problem = "code grew by " + std::to_string(growth) + " bytes for " + std::to_string(reported.size()) +
+                  " reported branches";
+    }
+    passes = runs - 1;
+    return problem;
+}
+
+// The data gaps of one file only made longer (about half of them), as an edit of that file.
+std::string growGapsOfOneFile(const std::string& text, Generator& gen)
+{
+    std::vector<std::string> lines = splitLines(text);
+    int files = 1;
+    for (const std::string& line : lines) {
+        files += line.compare(0, BeginMark.size(), BeginMark) == 0 ? 1 : 0;
+    }
+    int chosen = gen.below(files);
+    std::vector<int> open{0};
+    int begun = 0;
+    std::string edited;
+    for (std::string line : lines) {
+        size_t ds = line.find("\tDS\t");
+        if (line.compare(0, BeginMark.size(), BeginMark) == 0) {
+            open.push_back(++begun);
+        } else if (line == EndMark) {
+            open.pop_back();
+        } else if (ds != std::string::npos && open.back() == chosen && gen.chance(50)) {
+            int size = std::atoi(line.c_str() + ds + 4) + 20 + gen.below(60);
+            line = line.substr(0, ds + 4) + std::to_string(size);
+        }
+        edited += line + "\n";
+    }
+    return edited;
+}
+
+// Cuts one program into files, repairs it, then twice makes one file's data gaps longer and
+// repairs it again; gives an empty text when every property holds, else what failed.
+std::string runIncludeProgram(const std::string& dir, unsigned seed, IncludeFigures& figures)
+{
+    Generator gen{std::mt19937(seed ^ 0x1c1d)};
+    Program program = generateProgram(seed);
+    program.text = cutIntoIncludes(program, gen, figures);
+    std::string finalText;
+    for (int round = 0; round < 3; ++round) {
+        int passes = 0;
+        std::string roundDir = makeDirectory(dir + "/round" + std::to_string(round));
+        if (round > 0) {
+            program = markBranches(growGapsOfOneFile(finalText, gen));
+            int ignored = 0;
+            figures.earlierLabels += countGeneratedLabels(program.text, ignored);
+        }
+        std::string problem = repairFilesAndCheck(roundDir, program, figures, passes, finalText);
+        if (!problem.empty()) {
+            return "round " + std::to_string(round) + ": " + problem;
+        }
+        (round == 0 ? figures.firstPasses : figures.editedPasses) += passes;
+    }
+    ++figures.programs;
+    return "";
+}
+
+// The includes mode: `programs` programs from `seed`; the exit status of the test.
+int runIncludesMode(const std::string& top, int programs, unsigned seed)
+{
+    IncludeFigures figures;
+    int failures = 0;
+    for (int i = 0; i < programs; ++i) {
+        std::string dir = makeDirectory(top + "/p" + std::to_string(i));
+        std::string problem = runIncludeProgram(dir, seed + static_cast<unsigned>(i), figures);
+        if (!problem.empty()) {
+            std::printf("program %d (seed %u, kept in %s): %s\n", i, seed + i, dir.c_str(), problem.c_str());
+            ++failures;
+        } else {
+            std::filesystem::remove_all(dir);
+        }
+    }
+    std::string statuses;
+    for (const auto& [status, count] : figures.statuses) {
+        statuses += " " + std::to_string(count) + " with status " + std::to_string(status);
+    }
+    std::printf("programs of several files %d (1, 2, 3 includes: %d, %d, %d; nested %d; an include in -Ilib %d)\n"
+                "kelvad runs %d:%s; passes %d in first runs, %d in edited runs\n"
+                "generated labels in the sources when edited runs began %d, labels defined twice %d\n",
+                figures.programs, figures.includes[1], figures.includes[2], figures.includes[3], figures.nested,
+                figures.inFolder, figures.runs, statuses.c_str(), figures.firstPasses, figures.editedPasses,
+                figures.earlierLabels, figures.duplicateLabels);
+    if (failures == 0) {
+        rmdir(top.c_str());
+    }
+    return failures == 0 ? 0 : 1;
+}
+
 std::string absolutePath(const char* path)
 {
     char* resolved = realpath(path, nullptr);
@@ -1051,7 +1401,7 @@ int main(int argc, char** argv)
         return recordAssemblerRun(argc, argv);
     }
     if (argc < 3) {
-        std::fprintf(stderr, "usage: propgen KELVAD TORNA [PROGRAMS [SEED [repeat|nested|shrink]]]\n");
+        std::fprintf(stderr, "usage: propgen KELVAD TORNA [PROGRAMS [SEED [repeat|nested|shrink|includes]]]\n");
         return 2;
     }
     kelvad = absolutePath(argv[1]);
@@ -1076,6 +1426,9 @@ int main(int argc, char** argv)
     }
     if (argc > 5 && std::string(argv[5]) == "shrink") {
         return runShrinkMode(pattern, programs, seed);
+    }
+    if (argc > 5 && std::string(argv[5]) == "includes") {
+        return runIncludesMode(pattern, programs, seed);
     }
     Figures figures;
     int failures = 0;

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "common/errorlist.h"
 #include "common/globals.h"
@@ -15,6 +16,7 @@
 #include "common/cleanup.h"
 #include "common/messages.h"
 #include "rewrite/labelbook.h"
+#include "tagscan/programfiles.h"
 #include "tagscan/tagreader.h"
 
 #include "scratchdir.h"
@@ -49,15 +51,17 @@ protected:
         return highest;
     }
     // Runs the check; the exit status it ended with, or -1, and what it printed.
-    static int stopStatus(std::string& out) {
+    static int stopStatus(std::string& out, std::string& err) {
         testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
         int status = -1;
         try {
-            stopOnRedefinedLabels();
+            stopOnGeneratedTargets();
         } catch (const ExitRequest& request) {
             status = request.status;
         }
         out = testing::internal::GetCapturedStdout();
+        err = testing::internal::GetCapturedStderr();
         return status;
     }
     ScratchDir scratch;
@@ -67,8 +71,10 @@ TEST_F(LabelScan, OnlyLinesBeginningWithHeadDigitsAndColonCount) {
     EXPECT_EQ(highestIn(""), 0);
     EXPECT_EQ(highestIn("..lop7:"), 7);
     EXPECT_EQ(highestIn("\tNOP\n..lop3:\tNOP\n..lop12:\r\n..lop5:\n"), 12);
-    EXPECT_EQ(highestIn("L..lop10:\n..lopX:\n\t..lop20:\n..lop30\n;..lop40:\n..lop:\n..LOP60:\n"
-                        "\tBEQ\t..lop70\n..lop 80:\n..lop..lop90:\n..lop1"), 0);
+    EXPECT_EQ(highestIn("L..lop10:\n..lopX:\n..lop30\n;..lop40:\n..lop:\n..LOP60:\n"
+                        "\tBEQ\t..lop70\n..lop 80:\n..lop..lop90:\nX ..lop95:\n..lop1"), 0);
+    // The assembler takes a label after leading blanks too.
+    EXPECT_EQ(highestIn("\t..lop20:\n \t\f..lop21:\tNOP\r\n"), 21);
     // Leading zeros name another label, but counting them as the number is safe.
     EXPECT_EQ(highestIn("..lop0012:\n"), 12);
     EXPECT_EQ(highestIn("..lop65534:\n..lop123456789012345678901234567890:\n"), 65535);
@@ -108,16 +114,47 @@ TEST_F(LabelScan, EachFileIsSearchedOncePerRunAndOnlyRaisesLabelNo) {
     EXPECT_EQ(labelNo, 30);
 }
 
-TEST_F(LabelScan, ReportedBranchToANearOwnLabelStopsWithErrorSeventeen) {
-    noteLabelTaken(3);
+TEST_F(LabelScan, ReportedBranchToAGeneratedLabelStopsWithErrorSeventeen) {
+    workName = "prog.qsm";
+    writeFile("prog.qsm", "\tINCLUDE \"a.inc\"\n..lop3:\n");
+    writeFile("a.inc", "  ..lop3:\n..lop30:\n");
+    writeFile("b.inc", "..lop3:\n");
     long lineNo = 0;
-    for (const char* target : {"..lop2", "..lop03", "..lop3x", "L..lop3", "..lop", "..lop99999"})
-        addBranchError("a.qsm", ++lineNo, target);
-    std::string out;
-    EXPECT_EQ(stopStatus(out), -1);
-    addBranchError("b.qsm", 8, "..lop3");
-    EXPECT_EQ(stopStatus(out), ExitSource);
+    for (const char* target : {"..lop3x", "L..lop3", "..lop", "..LOP3", "FAR"})
+        addBranchError("prog.qsm", ++lineNo, target);
+    std::string out, err;
+    skipEarlierLabels();
+    EXPECT_EQ(stopStatus(out, err), -1);
+    // Whichever run wrote it: a label no search found stops the run all the same.
+    addBranchError("prog.qsm", 8, "..lop3");
+    EXPECT_EQ(stopStatus(out, err), ExitSource);
     EXPECT_EQ(out, " Error : Label '..lop3' is defined more than once\n\n");
+    EXPECT_EQ(err, "'..lop3' is defined in 'prog.qsm', 'a.inc'\n");
+    releaseFileList();
+    addBranchError("prog.qsm", 8, "..lop7");
+    EXPECT_EQ(stopStatus(out, err), ExitSource);
+    EXPECT_EQ(out, " Error : Label '..lop7' is defined more than once\n\n");
+    EXPECT_EQ(err, "");
+}
+
+TEST_F(LabelScan, IncludedFilesAreSearchedThroughTheAssemblersFolders) {
+    workName = "prog.qsm";
+    std::filesystem::create_directories("lib/deep");
+    writeFile("prog.qsm", "\tinclude\t\"one.inc\"\t; first\nL1: INCLUDE \"two.inc\"\n;\tINCLUDE \"no.inc\"\n"
+                          "\tDB \"INCLUDE \\\"no.inc\\\"\"\nINCLUDE EQU 3\n");
+    writeFile("one.inc", "..lop4:\n\tINCLUDE \"prog.qsm\"\n");
+    writeFile("lib/two.inc", "\tINCLUDE \"three.inc\"\n");
+    writeFile("lib/deep/three.inc", "..lop12:\n");
+    writeFile("lib/deep/two.inc", "..lop90:\n");
+    writeFile("no.inc", "..lop99:\n");
+    const char* words[] = {"torna", "-Ilib", "-Ilib/deep/", "-e", "prog.qsm", nullptr};
+    for (int i = 0; words[i] || (argvPass[i] = nullptr, false); ++i)
+        argvPass[i] = words[i];
+    std::vector<std::string> expected = {"prog.qsm", "one.inc", "lib/two.inc", "lib/deep/three.inc"};
+    EXPECT_EQ(programFiles(), expected);
+    skipEarlierLabels();
+    EXPECT_EQ(labelNo, 12);
+    EXPECT_EQ(searchedFileNames(), expected);
 }
 
 TEST(LabelBook, FirstLabelOfAChainOfMoreThanFortyOneLinesMayBeOutOfReach) {

@@ -1,5 +1,6 @@
 // Tests of the source scan: branch codes, keywords, owner lines and duplicates.
 #include "tagscan/sourcescan.h"
+#include "rewrite/presenttext.h"
 
 #include <gtest/gtest.h>
 
@@ -280,4 +281,27 @@ TEST_F(SourceScan, TracingWritesOneLinePerRead) {
               "input line (a.qsm)[4]\n"
               "input line (b.qsm)[1]\n"
               "input line (b.qsm)[2]\n");
+}
+
+// A reported branch line must still name the reported target, as the assembler writes it.
+TEST_F(SourceScan, ABranchLineNamingAnotherTargetMakesTheReportStale) {
+    forgetStaleReport();
+    writeFile("a.qsm",
+              "\tbeq\t far \n"          // 1: letter case and blanks aside
+              "L2:\tBBS\t3,FLAGS, Far\n"  // 2: a bit-test branch: after the last comma
+              "\tBRA\tFAR\t; to FAR\n"    // 3
+              "\tLDA\tNEAR\n");          // 4: no branch: left to the rewrite's own check
+    for (long lineNo = 1; lineNo <= 4; ++lineNo)
+        addBranchError("a.qsm", lineNo, "FAR");
+    EXPECT_EQ(scan(), NoExit);
+    EXPECT_EQ(staleReportFile(), "");
+    releaseFileList();
+    for (const char* line : {"\tBEQ\tFARTHER\n", "\tBBS\t3,FAR,NEAR\n", "\tBNE\tFAR+1\n"}) {
+        writeFile("b.qsm", line);
+        addBranchError("b.qsm", 1, "FAR");
+        EXPECT_EQ(scan(), NoExit);
+        EXPECT_EQ(staleReportFile(), "b.qsm") << line;
+        forgetStaleReport();
+        releaseFileList();
+    }
 }

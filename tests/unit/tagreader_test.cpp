@@ -150,6 +150,17 @@ TEST_F(TagReader, OnlyTheTwoCharactersBeforeTheLastColonGiveTheErrorNumber) {
     EXPECT_EQ(listed(), (std::vector<std::string>{"a.qsm: 1 ONE 0 6 SIX 0 9 18:B 0"}));
 }
 
+TEST_F(TagReader, AFileNameMayHoldBlanks) {
+    // The line number is the number word before the error field, wherever the name ends.
+    TagRun run = readTag("lib 2.inc 5 E18: \"A\"\n"
+                         "lib 7 E18: \"B\"\n"
+                         "my  dir/x y.qsm   9 E18: range \"C\"\n"
+                         "12 34 E18: \"D\"\n");
+    EXPECT_EQ(run.status, NoExit);
+    EXPECT_EQ(listed(), (std::vector<std::string>{"lib 2.inc: 5 A 0", "lib: 7 B 0", "my  dir/x y.qsm: 9 C 0",
+                                                  "12: 34 D 0"}));
+}
+
 TEST_F(TagReader, LineNumbersAreReadLikeLongIntegers) {
     TagRun run = readTag("a.qsm   +42 E18: \"A\"\n"
                          "a.qsm -3 E18: \"B\"\n"
