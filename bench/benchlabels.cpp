@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "common/cleanup.h"
 #include "common/globals.h"
 #include "common/lineio.h"
-#include "common/cleanup.h"
 #include "tagscan/labelscan.h"
 
 int main(int argc, char** argv) {

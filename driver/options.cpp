@@ -5,11 +5,11 @@
 #include <cstring>
 #include <string>
 
+#include "common/cleanup.h"
 #include "common/globals.h"
+#include "common/messages.h"
 #include "common/textutil.h"
 #include "driver/banner.h"
-#include "common/cleanup.h"
-#include "common/messages.h"
 #include "driver/runfolder.h"
 #include "driver/trace.h"
 

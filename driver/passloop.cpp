@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <string>
 
+#include "common/cleanup.h"
 #include "common/errorlist.h"
 #include "common/globals.h"
 #include "common/lineio.h"
-#include "common/cleanup.h"
 #include "common/messages.h"
 #include "platform/platform.h"
 #include "rewrite/presenttext.h"

@@ -1,16 +1,16 @@
 // The start-up sequence of a run, from initGlobals to the normal end.
 #include "driver/startup.h"
 
-#include "common/globals.h"
-#include "driver/banner.h"
 #include "common/cleanup.h"
-#include "driver/interrupt.h"
+#include "common/globals.h"
 #include "common/messages.h"
+#include "driver/banner.h"
+#include "driver/interrupt.h"
 #include "driver/options.h"
 #include "driver/passloop.h"
 #include "driver/runfolder.h"
-#include "platform/platform.h"
 #include "driver/trace.h"
+#include "platform/platform.h"
 
 namespace {
 constexpr int EndCheckpoint = 84;

@@ -3,10 +3,10 @@
 
 #include <cstdio>
 
-#include "common/globals.h"
-#include "driver/banner.h"
 #include "common/cleanup.h"
+#include "common/globals.h"
 #include "common/messages.h"
+#include "driver/banner.h"
 #include "platform/platform.h"
 
 namespace {

@@ -11,12 +11,12 @@
 
 #include "fuzzsupport.h"
 
+#include "common/cleanup.h"
 #include "common/errorlist.h"
 #include "common/globals.h"
 #include "common/lineio.h"
-#include "common/records.h"
-#include "common/cleanup.h"
 #include "common/messages.h"
+#include "common/records.h"
 #include "rewrite/mnemonics.h"
 #include "rewrite/rewritepass.h"
 #include "tagscan/sourcescan.h"

@@ -4,11 +4,11 @@
 #include <cstring>
 #include <string>
 
+#include "common/cleanup.h"
 #include "common/globals.h"
 #include "common/lineio.h"
-#include "common/textutil.h"
-#include "common/cleanup.h"
 #include "common/messages.h"
+#include "common/textutil.h"
 #include "rewrite/labelbook.h"
 #include "rewrite/linesplit.h"
 #include "rewrite/mnemonics.h"

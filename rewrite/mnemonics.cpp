@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "common/globals.h"
 #include "common/cleanup.h"
+#include "common/globals.h"
 #include "common/messages.h"
 
 // Row r (from 1) is entry r - 1; each row names the row of its opposite branch.

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <string>
 
+#include "common/cleanup.h"
 #include "common/globals.h"
 #include "common/lineio.h"
-#include "common/cleanup.h"
 #include "common/messages.h"
 #include "platform/platform.h"
 

@@ -9,10 +9,10 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "common/cleanup.h"
 #include "common/errorlist.h"
 #include "common/globals.h"
 #include "common/lineio.h"
-#include "common/cleanup.h"
 #include "common/messages.h"
 #include "common/textutil.h"
 #include "rewrite/labelbook.h"

@@ -7,11 +7,11 @@
 #include <utility>
 #include <vector>
 
+#include "common/cleanup.h"
 #include "common/errorlist.h"
 #include "common/globals.h"
-#include "common/records.h"
-#include "common/cleanup.h"
 #include "common/messages.h"
+#include "common/records.h"
 #include "platform/platform.h"
 
 namespace {

@@ -6,14 +6,14 @@
 #include <string_view>
 #include <vector>
 
+#include "common/cleanup.h"
 #include "common/errorlist.h"
 #include "common/globals.h"
 #include "common/keyword.h"
 #include "common/lineio.h"
+#include "common/messages.h"
 #include "common/records.h"
 #include "common/textutil.h"
-#include "common/cleanup.h"
-#include "common/messages.h"
 #include "rewrite/linesplit.h"
 #include "rewrite/mnemonics.h"
 #include "rewrite/presenttext.h"

@@ -12,10 +12,10 @@
 #include <unordered_set>
 #include <vector>
 
+#include "common/cleanup.h"
 #include "common/errorlist.h"
 #include "common/globals.h"
 #include "common/lineio.h"
-#include "common/cleanup.h"
 #include "common/messages.h"
 
 void* (*allocateListBlock)(size_t count, size_t size) = calloc;

@@ -11,10 +11,10 @@
 #include <string>
 #include <unistd.h>
 
+#include "common/cleanup.h"
 #include "common/globals.h"
 #include "common/lineio.h"
 #include "common/textutil.h"
-#include "common/cleanup.h"
 #include "rewrite/linesplit.h"
 #include "rewrite/mnemonics.h"
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "common/cleanup.h"
 #include "common/errorlist.h"
 #include "common/globals.h"
 #include "common/lineio.h"
-#include "common/cleanup.h"
 #include "common/messages.h"
 #include "rewrite/labelbook.h"
 #include "tagscan/programfiles.h"

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "common/cleanup.h"
 #include "common/errorlist.h"
 #include "common/globals.h"
-#include "common/cleanup.h"
 #include "common/messages.h"
 #include "tagscan/tagreader.h"
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "common/globals.h"
 #include "common/cleanup.h"
+#include "common/globals.h"
 
 TEST(Mnemonics, InverseCodes) {
     const struct {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "common/globals.h"
 #include "common/cleanup.h"
+#include "common/globals.h"
 #include "common/messages.h"
 #include "rewrite/mnemonics.h"
 

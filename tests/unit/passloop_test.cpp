@@ -9,8 +9,8 @@
 #include <iterator>
 #include <string>
 
-#include "common/globals.h"
 #include "common/cleanup.h"
+#include "common/globals.h"
 #include "common/messages.h"
 
 namespace fs = std::filesystem;

@@ -1,6 +1,6 @@
 // Tests of the two rewrite passes on whole files in a scratch directory.
-#include "rewrite/rewritepass.h"
 #include "rewrite/presenttext.h"
+#include "rewrite/rewritepass.h"
 
 #include <gtest/gtest.h>
 
@@ -19,10 +19,10 @@
 #include <sstream>
 #include <string>
 
+#include "common/cleanup.h"
 #include "common/errorlist.h"
 #include "common/globals.h"
 #include "common/records.h"
-#include "common/cleanup.h"
 #include "rewrite/mnemonics.h"
 #include "tagscan/sourcescan.h"
 #include "tagscan/tagreader.h"

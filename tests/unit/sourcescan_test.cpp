@@ -1,6 +1,6 @@
 // Tests of the source scan: branch codes, keywords, owner lines and duplicates.
-#include "tagscan/sourcescan.h"
 #include "rewrite/presenttext.h"
+#include "tagscan/sourcescan.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "common/cleanup.h"
 #include "common/errorlist.h"
 #include "common/globals.h"
-#include "common/cleanup.h"
 #include "tagscan/tagreader.h"
 
 #include "scratchdir.h"

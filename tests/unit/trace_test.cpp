@@ -13,8 +13,8 @@
 
 #include <sys/resource.h>
 
-#include "common/globals.h"
 #include "common/cleanup.h"
+#include "common/globals.h"
 #include "common/messages.h"
 #include "driver/options.h"
 
