@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
@@ -1010,16 +1011,15 @@ std::string runShrinkProgram(const std::string& dir, unsigned seed, ShrinkFigure
     return "";
 }
 
-// Runs the nested mode over `programs` programs; exit status 0 when every check holds.
-int runNestedPrograms(const std::string& pattern, int programs, unsigned seed)
+// Runs `one` on `programs` programs from `seed`, each in a folder of its own under `top`; a
+// failed program's folder is kept for a look. Returns the number of failed programs.
+int forEachProgram(const std::string& top, int programs, unsigned seed,
+                   const std::function<std::string(const std::string& dir, unsigned seed)>& one)
 {
-    NestedFigures figures;
     int failures = 0;
     for (int i = 0; i < programs; ++i) {
-        std::string dir = makeDirectory(pattern + "/n" + std::to_string(i));
-        std::string problem = repairNested(dir, generateNested(seed + static_cast<unsigned>(i)), figures);
-        ++figures.programs;
-        // A failed program's folder is kept for a look; the figures count it all the same.
+        std::string dir = makeDirectory(top + "/p" + std::to_string(i));
+        std::string problem = one(dir, seed + static_cast<unsigned>(i));
         if (problem.empty()) {
             std::filesystem::remove_all(dir);
             continue;
@@ -1027,6 +1027,17 @@ int runNestedPrograms(const std::string& pattern, int programs, unsigned seed)
         std::printf("program %d (seed %u, kept in %s): %s\n", i, seed + i, dir.c_str(), problem.c_str());
         ++failures;
     }
+    return failures;
+}
+
+// Runs the nested mode over `programs` programs; exit status 0 when every check holds.
+int runNestedPrograms(const std::string& pattern, int programs, unsigned seed)
+{
+    NestedFigures figures;
+    int failures = forEachProgram(pattern, programs, seed, [&](const std::string& dir, unsigned programSeed) {
+        ++figures.programs;
+        return repairNested(dir, generateNested(programSeed), figures);
+    });
     std::printf("nested programs %d, passes %d, long forms written %d, of which shortened alone "
                 "the program still assembles %d (in %d programs)\n",
                 figures.programs, figures.passes, figures.longForms, figures.needless, figures.needlessPrograms);
@@ -1051,17 +1062,9 @@ void printShrinkFigures(const char* setting, const ShrinkFigures& figures)
 int runShrinkMode(const std::string& pattern, int programs, unsigned seed)
 {
     ShrinkFigures figures[2];
-    int failures = 0;
-    for (int i = 0; i < programs; ++i) {
-        std::string dir = makeDirectory(pattern + "/p" + std::to_string(i));
-        std::string problem = runShrinkProgram(dir, seed + static_cast<unsigned>(i), figures);
-        if (!problem.empty()) {
-            std::printf("program %d (seed %u, kept in %s): %s\n", i, seed + i, dir.c_str(), problem.c_str());
-            ++failures;
-        } else {
-            std::filesystem::remove_all(dir);
-        }
-    }
+    int failures = forEachProgram(pattern, programs, seed, [&](const std::string& dir, unsigned programSeed) {
+        return runShrinkProgram(dir, programSeed, figures);
+    });
     printShrinkFigures("with -COMMENT", figures[1]);
     printShrinkFigures("without -COMMENT", figures[0]);
     if (figures[1].givenBack != figures[1].freshGivesBack) {
@@ -1354,17 +1357,9 @@ std::string runIncludeProgram(const std::string& dir, unsigned seed, IncludeFigu
 int runIncludesMode(const std::string& top, int programs, unsigned seed)
 {
     IncludeFigures figures;
-    int failures = 0;
-    for (int i = 0; i < programs; ++i) {
-        std::string dir = makeDirectory(top + "/p" + std::to_string(i));
-        std::string problem = runIncludeProgram(dir, seed + static_cast<unsigned>(i), figures);
-        if (!problem.empty()) {
-            std::printf("program %d (seed %u, kept in %s): %s\n", i, seed + i, dir.c_str(), problem.c_str());
-            ++failures;
-        } else {
-            std::filesystem::remove_all(dir);
-        }
-    }
+    int failures = forEachProgram(top, programs, seed, [&](const std::string& dir, unsigned programSeed) {
+        return runIncludeProgram(dir, programSeed, figures);
+    });
     std::string statuses;
     for (const auto& [status, count] : figures.statuses) {
         statuses += " " + std::to_string(count) + " with status " + std::to_string(status);
@@ -1431,17 +1426,9 @@ int main(int argc, char** argv)
         return runIncludesMode(pattern, programs, seed);
     }
     Figures figures;
-    int failures = 0;
-    for (int i = 0; i < programs; ++i) {
-        std::string dir = makeDirectory(pattern + "/p" + std::to_string(i));
-        std::string problem = runProgram(dir, seed + static_cast<unsigned>(i), repeat, figures);
-        if (!problem.empty()) {
-            std::printf("program %d (seed %u, kept in %s): %s\n", i, seed + i, dir.c_str(), problem.c_str());
-            ++failures;
-        } else {
-            std::filesystem::remove_all(dir);
-        }
-    }
+    int failures = forEachProgram(pattern, programs, seed, [&](const std::string& dir, unsigned programSeed) {
+        return runProgram(dir, programSeed, repeat, figures);
+    });
     std::printf("programs %d, passes %d (at most %d in one run), branch lines %d, lengthened %d "
                 "(%d out of reach at the start, %d pushed out later), code growth %ld bytes\n",
                 figures.programs, figures.passes, figures.maxPasses, figures.branches,
